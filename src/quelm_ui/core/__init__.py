@@ -1,0 +1,1 @@
+"""Pure-Python support modules of the toolkit."""

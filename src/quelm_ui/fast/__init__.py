@@ -1,0 +1,1 @@
+"""Native core of the toolkit: ``qmvector2``, ``zsystem.zdispatch`` and ``raylib.quelm_raylib``."""

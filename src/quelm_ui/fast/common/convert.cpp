@@ -1,0 +1,176 @@
+// Integer and float conversions with the toolkit's messages.
+#include "quelm_ui/fast/common/convert.hpp"
+
+#include "quelm_ui/fast/common/errors.hpp"
+#include "quelm_ui/fast/common/ref.hpp"
+
+#include <climits>
+
+namespace qm {
+namespace {
+
+// The integer protocol: an int (subclasses included) as is, anything else through nb_int.
+Ref to_python_int(PyObject* obj) noexcept {
+    if (PyLong_Check(obj)) {
+        return Ref::borrow(obj);
+    }
+    PyNumberMethods* number = Py_TYPE(obj)->tp_as_number;
+    if (!number || !number->nb_int) {
+        if (!PyErr_Occurred()) {
+            err::integer_required();
+        }
+        return Ref();
+    }
+    Ref result = Ref::steal(number->nb_int(obj));
+    if (!result || PyLong_CheckExact(result.get())) {
+        return result;
+    }
+    if (PyLong_Check(result.get())) {
+        if (PyErr_WarnFormat(PyExc_DeprecationWarning, 1,
+                             "__int__ returned non-int (type %.200s).  The ability to return an "
+                             "instance of a strict subclass of int is deprecated, and may be "
+                             "removed in a future version of Python.",
+                             Py_TYPE(result.get())->tp_name) < 0) {
+            return Ref();
+        }
+        return result;
+    }
+    PyErr_Format(PyExc_TypeError, "__int__ returned non-int (type %.200s)",
+                 Py_TYPE(result.get())->tp_name);
+    return Ref();
+}
+
+// Reads an int as a C long long, reporting the sign of an overflow in `overflow`.
+int long_long_of(PyObject* obj, long long& value, int& overflow) noexcept {
+    Ref number = to_python_int(obj);
+    if (!number) {
+        return -1;
+    }
+    value = PyLong_AsLongLongAndOverflow(number.get(), &overflow);
+    if (value == -1 && PyErr_Occurred()) {
+        return -1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int to_float32(PyObject* obj, float& out) noexcept {
+    double value = 0.0;
+    if (to_double(obj, value) < 0) {
+        return -1;
+    }
+    out = static_cast<float>(value);
+    return 0;
+}
+
+int to_int32(PyObject* obj, int32_t& out) noexcept {
+    if (PyLong_CheckExact(obj)) {
+        int overflow = 0;
+        const long value = PyLong_AsLongAndOverflow(obj, &overflow);
+        if (overflow == 0 && value >= INT32_MIN && value <= INT32_MAX) {
+            out = static_cast<int32_t>(value);
+            return 0;
+        }
+    }
+    Ref number = to_python_int(obj);
+    if (!number) {
+        return -1;
+    }
+    // Magnitudes beyond a C long keep the interpreter's own message.
+    const long value = PyLong_AsLong(number.get());
+    if (value == -1 && PyErr_Occurred()) {
+        return -1;
+    }
+    if (value < INT32_MIN || value > INT32_MAX) {
+        err::too_large("int");
+        return -1;
+    }
+    out = static_cast<int32_t>(value);
+    return 0;
+}
+
+int to_uint32(PyObject* obj, uint32_t& out) noexcept {
+    Ref number = to_python_int(obj);
+    if (!number) {
+        return -1;
+    }
+    int overflow = 0;
+    const long long value = PyLong_AsLongLongAndOverflow(number.get(), &overflow);
+    if (value == -1 && PyErr_Occurred()) {
+        return -1;
+    }
+    if (overflow < 0 || (overflow == 0 && value < 0)) {
+        err::negative("unsigned int");
+        return -1;
+    }
+    if (overflow > 0) {
+        // Beyond a C unsigned long: the interpreter's own message.
+        (void)PyLong_AsUnsignedLong(number.get());
+        if (!PyErr_Occurred()) {
+            err::too_large("unsigned int");
+        }
+        return -1;
+    }
+    if (value > static_cast<long long>(UINT32_MAX)) {
+        err::too_large("unsigned int");
+        return -1;
+    }
+    out = static_cast<uint32_t>(value);
+    return 0;
+}
+
+int to_uint64(PyObject* obj, uint64_t& out, const char* c_type) noexcept {
+    Ref number = to_python_int(obj);
+    if (!number) {
+        return -1;
+    }
+    int overflow = 0;
+    const long long value = PyLong_AsLongLongAndOverflow(number.get(), &overflow);
+    if (value == -1 && PyErr_Occurred()) {
+        return -1;
+    }
+    if (overflow < 0 || (overflow == 0 && value < 0)) {
+        err::negative(c_type);
+        return -1;
+    }
+    if (overflow == 0) {
+        out = static_cast<uint64_t>(value);
+        return 0;
+    }
+    const unsigned long long wide = PyLong_AsUnsignedLongLong(number.get());
+    if (wide == static_cast<unsigned long long>(-1) && PyErr_Occurred()) {
+        return -1;
+    }
+    out = wide;
+    return 0;
+}
+
+int to_int64(PyObject* obj, int64_t& out) noexcept {
+    long long value = 0;
+    int overflow = 0;
+    if (long_long_of(obj, value, overflow) < 0) {
+        return -1;
+    }
+    if (overflow != 0) {
+        PyErr_SetString(PyExc_OverflowError, "Python int too large to convert to C long");
+        return -1;
+    }
+    out = value;
+    return 0;
+}
+
+int index_to_int64(PyObject* obj, int64_t& out) noexcept {
+    Ref number = Ref::steal(PyNumber_Index(obj));
+    if (!number) {
+        return -1;
+    }
+    const long long value = PyLong_AsLongLong(number.get());
+    if (value == -1 && PyErr_Occurred()) {
+        return -1;
+    }
+    out = value;
+    return 0;
+}
+
+} // namespace qm

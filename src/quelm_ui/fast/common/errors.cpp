@@ -1,0 +1,96 @@
+// The shared error messages.
+#include "quelm_ui/fast/common/errors.hpp"
+
+namespace qm::err {
+
+void arg_count(const char* func, bool exact, Py_ssize_t min, Py_ssize_t max,
+               Py_ssize_t given) noexcept {
+    const bool too_few = given < min;
+    const Py_ssize_t expected = too_few ? min : max;
+    const char* bound = exact ? "exactly" : (too_few ? "at least" : "at most");
+    PyErr_Format(PyExc_TypeError, "%.200s() takes %.8s %zd positional argument%.1s (%zd given)",
+                 func, bound, expected, expected == 1 ? "" : "s", given);
+}
+
+void no_args(const char* func, Py_ssize_t given) noexcept {
+    PyErr_Format(PyExc_TypeError, "%.200s() %s (%zd given)", func, "takes no arguments", given);
+}
+
+void one_arg(const char* func, Py_ssize_t given) noexcept {
+    PyErr_Format(PyExc_TypeError, "%.200s() %s (%zd given)", func, "takes exactly one argument",
+                 given);
+}
+
+void no_keywords(const char* func) noexcept {
+    PyErr_Format(PyExc_TypeError, "%.200s() takes no keyword arguments", func);
+}
+
+void unexpected_keyword(const char* func, PyObject* key) noexcept {
+    PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", func, key);
+}
+
+void multiple_values(const char* func, PyObject* key) noexcept {
+    PyErr_Format(PyExc_TypeError, "%s() got multiple values for keyword argument '%U'", func, key);
+}
+
+void keywords_not_strings(const char* func) noexcept {
+    PyErr_Format(PyExc_TypeError, "%.200s() keywords must be strings", func);
+}
+
+void arg_type(const char* param, const char* expected, PyObject* got) noexcept {
+    PyErr_Format(PyExc_TypeError,
+                 "Argument '%.200s' has incorrect type (expected %.200s, got %.200s)", param,
+                 expected, Py_TYPE(got)->tp_name);
+}
+
+void expected_got(const char* expected, PyObject* got) noexcept {
+    PyErr_Format(PyExc_TypeError, "Expected %.42s, got %.200s", expected, Py_TYPE(got)->tp_name);
+}
+
+void cannot_convert(PyObject* got, PyTypeObject* expected) noexcept {
+    PyErr_Format(PyExc_TypeError, "%.1sCannot convert %.200s to %.200s", "", Py_TYPE(got)->tp_name,
+                 expected->tp_name);
+}
+
+void too_large(const char* c_type) noexcept {
+    PyErr_Format(PyExc_OverflowError, "value too large to convert to %.200s", c_type);
+}
+
+void negative(const char* c_type) noexcept {
+    PyErr_Format(PyExc_OverflowError, "can't convert negative value to %.200s", c_type);
+}
+
+void integer_required() noexcept {
+    PyErr_SetString(PyExc_TypeError, "an integer is required");
+}
+
+int cannot_delete() noexcept {
+    PyErr_SetString(PyExc_NotImplementedError, "__del__");
+    return -1;
+}
+
+int subscript_unsupported(const char* what, PyTypeObject* type) noexcept {
+    PyErr_Format(PyExc_NotImplementedError, "Subscript %.10s not supported by %.200s", what,
+                 type->tp_name);
+    return -1;
+}
+
+void none_attribute(const char* attr) noexcept {
+    PyErr_Format(PyExc_AttributeError, "'NoneType' object has no attribute '%.30s'", attr);
+}
+
+void name_not_defined(PyObject* name) noexcept {
+    PyErr_Format(PyExc_NameError, "name '%U' is not defined", name);
+}
+
+void descriptor_misuse(const char* name, PyTypeObject* owner, PyObject* got) noexcept {
+    PyErr_Format(PyExc_TypeError, "descriptor '%s' for '%s' objects doesn't apply to a '%s' object",
+                 name, owner->tp_name, Py_TYPE(got)->tp_name);
+}
+
+void none_not_allowed() noexcept {
+    PyErr_SetString(PyExc_TypeError,
+                    "cannot pass None into a C function argument that is declared 'not None'");
+}
+
+} // namespace qm::err

@@ -1,0 +1,50 @@
+// Every user-visible message shared by the three modules, written once. Each function raises
+// (sets the error indicator) and returns the failure value its name suggests.
+#pragma once
+
+#include <Python.h>
+
+namespace qm::err {
+
+// "%.200s() takes %.8s %zd positional argument%.1s (%zd given)"; exact selects "exactly",
+// otherwise "at least"/"at most" by comparing `given` with the bounds.
+void arg_count(const char* func, bool exact, Py_ssize_t min, Py_ssize_t max,
+               Py_ssize_t given) noexcept;
+// "%.200s() takes no arguments (%zd given)"
+void no_args(const char* func, Py_ssize_t given) noexcept;
+// "%.200s() takes exactly one argument (%zd given)"
+void one_arg(const char* func, Py_ssize_t given) noexcept;
+// "%.200s() takes no keyword arguments"
+void no_keywords(const char* func) noexcept;
+// "%s() got an unexpected keyword argument '%U'"
+void unexpected_keyword(const char* func, PyObject* key) noexcept;
+// "%s() got multiple values for keyword argument '%U'"
+void multiple_values(const char* func, PyObject* key) noexcept;
+// "%.200s() keywords must be strings"
+void keywords_not_strings(const char* func) noexcept;
+// "Argument '%.200s' has incorrect type (expected %.200s, got %.200s)"
+void arg_type(const char* param, const char* expected, PyObject* got) noexcept;
+// "Expected %.42s, got %.200s" (typed variables and override results of built-in types)
+void expected_got(const char* expected, PyObject* got) noexcept;
+// "Cannot convert %.200s to %.200s" (typed variables of extension types)
+void cannot_convert(PyObject* got, PyTypeObject* expected) noexcept;
+// OverflowError "value too large to convert to %.200s"
+void too_large(const char* c_type) noexcept;
+// OverflowError "can't convert negative value to %.200s"
+void negative(const char* c_type) noexcept;
+// TypeError "an integer is required"
+void integer_required() noexcept;
+// NotImplementedError "__del__" (deleting a read/write property)
+int cannot_delete() noexcept;
+// NotImplementedError "Subscript %.10s not supported by %.200s"
+int subscript_unsupported(const char* what, PyTypeObject* type) noexcept;
+// AttributeError "'NoneType' object has no attribute '%.30s'"
+void none_attribute(const char* attr) noexcept;
+// NameError "name '%U' is not defined"
+void name_not_defined(PyObject* name) noexcept;
+// TypeError "descriptor '%s' for '%s' objects doesn't apply to a '%s' object"
+void descriptor_misuse(const char* name, PyTypeObject* owner, PyObject* got) noexcept;
+// TypeError "cannot pass None into a C function argument that is declared 'not None'"
+void none_not_allowed() noexcept;
+
+} // namespace qm::err

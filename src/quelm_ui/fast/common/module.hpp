@@ -1,0 +1,35 @@
+// Multi-phase module set-up shared by every module: the one-interpreter rule, the
+// re-initialisation check, the version warning and the "init" traceback entry.
+#pragma once
+
+#include <Python.h>
+
+#include "quelm_ui/fast/common/traceback.hpp"
+
+namespace qm {
+
+// Py_mod_create: refuses any interpreter other than the first one that loaded this module
+// (ImportError "Interpreter change detected ..."), then makes a fresh module object, so that a
+// second initialisation always reaches the check in run_module_exec.
+PyObject* module_create(PyObject* spec, PyModuleDef* def) noexcept;
+
+using ModuleExecBody = int (*)(PyObject* module) noexcept;
+
+// Py_mod_exec: the version warning, then the re-initialisation check (RuntimeError "Module '%s'
+// has already been imported. Re-initialisation is not supported." for a second module object,
+// success without work for the same one), then `body`. On failure adds the traceback entry
+// "init <dotted path>".
+int run_module_exec(PyObject* module, const ModuleInfo& info, ModuleExecBody body) noexcept;
+
+} // namespace qm
+
+// The slot table every module uses; `exec` is the module's own exec function.
+#define QM_MODULE_SLOTS(exec)                                                                      \
+    {                                                                                              \
+        {Py_mod_create, reinterpret_cast<void*>(&qm::module_create)},                              \
+            {Py_mod_exec, reinterpret_cast<void*>(&exec)},                                         \
+            {Py_mod_multiple_interpreters, Py_MOD_PER_INTERPRETER_GIL_SUPPORTED},                  \
+            {Py_mod_gil, Py_MOD_GIL_USED}, {                                                       \
+            0, nullptr                                                                             \
+        }                                                                                          \
+    }

@@ -1,0 +1,1 @@
+"""The QmVector2 two-dimensional vector type (native module ``qmvector2``)."""

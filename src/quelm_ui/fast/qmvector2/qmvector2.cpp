@@ -1,0 +1,58 @@
+// The qmvector2 extension module: readies QmVector2, publishes its native method table and
+// binds the module global `md`.
+#include "quelm_ui/fast/qmvector2/vector_internal.hpp"
+
+#include "quelm_ui/fast/common/module.hpp"
+#include "quelm_ui/fast/common/ref.hpp"
+#include "quelm_ui/fast/common/type_import.hpp"
+
+namespace qm::vector2 {
+namespace {
+
+int add_python_functions() noexcept {
+    for (auto defs : {construction_functions(), operator_functions(), conversion_functions()}) {
+        if (add_type_functions(&QmVector2Type, defs, kModule.dotted_path) < 0) {
+            return -1;
+        }
+    }
+    return 0;
+}
+
+int bind_md(PyObject* module) noexcept {
+    Ref md = Ref::steal(PyImport_ImportModule("quelm_ui.core.modules"));
+    if (!md) {
+        return -1;
+    }
+    return PyModule_AddObjectRef(module, "md", md.get());
+}
+
+int exec_qmvector2(PyObject* module) noexcept {
+    if (ready_vector_type() < 0 || publish_vtable(&QmVector2Type, &kMethods) < 0 ||
+        PyModule_AddType(module, &QmVector2Type) < 0 || bind_md(module) < 0 ||
+        exec_conversions(module) < 0 || add_python_functions() < 0) {
+        return -1;
+    }
+    return 0;
+}
+
+int exec_module(PyObject* module) noexcept {
+    return run_module_exec(module, kModule, exec_qmvector2);
+}
+
+PyModuleDef_Slot module_slots[] = QM_MODULE_SLOTS(exec_module);
+
+PyModuleDef module_def = {
+    PyModuleDef_HEAD_INIT,
+    "qmvector2",
+    "The QmVector2 two-dimensional vector value type.",
+    0,
+    nullptr,
+    module_slots,
+};
+
+} // namespace
+} // namespace qm::vector2
+
+PyMODINIT_FUNC PyInit_qmvector2() {
+    return PyModuleDef_Init(&qm::vector2::module_def);
+}

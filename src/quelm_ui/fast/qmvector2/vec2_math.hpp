@@ -1,0 +1,74 @@
+// Pure component-pair arithmetic on qm_vector2_t: both lanes in one SSE2 operation, with the
+// results plain IEEE double arithmetic gives per component.
+#pragma once
+
+#include "quelm_ui/fast/qmvector2/qmvector2_api.hpp"
+
+#include <immintrin.h>
+
+namespace qm::vector2 {
+
+using Vec2 = qm_vector2_t;
+
+inline __m128d load(const Vec2& v) noexcept {
+    return _mm_loadu_pd(&v.x);
+}
+inline Vec2 store(__m128d lanes) noexcept {
+    Vec2 v;
+    _mm_storeu_pd(&v.x, lanes);
+    return v;
+}
+
+inline Vec2 add(const Vec2& a, const Vec2& b) noexcept {
+    return store(_mm_add_pd(load(a), load(b)));
+}
+inline Vec2 sub(const Vec2& a, const Vec2& b) noexcept {
+    return store(_mm_sub_pd(load(a), load(b)));
+}
+inline Vec2 mul(const Vec2& a, const Vec2& b) noexcept {
+    return store(_mm_mul_pd(load(a), load(b)));
+}
+inline Vec2 div(const Vec2& a, const Vec2& b) noexcept {
+    return store(_mm_div_pd(load(a), load(b)));
+}
+inline Vec2 scale(const Vec2& a, double s) noexcept {
+    return store(_mm_mul_pd(load(a), _mm_set1_pd(s)));
+}
+inline Vec2 div_scalar(const Vec2& a, double s) noexcept {
+    return store(_mm_div_pd(load(a), _mm_set1_pd(s)));
+}
+// Floor of the IEEE quotient, per component (rounding toward negative infinity).
+inline Vec2 floor_div(const Vec2& a, const Vec2& b) noexcept {
+    return store(
+        _mm_round_pd(_mm_div_pd(load(a), load(b)), _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+}
+inline Vec2 floor_div_scalar(const Vec2& a, double s) noexcept {
+    return store(_mm_round_pd(_mm_div_pd(load(a), _mm_set1_pd(s)),
+                              _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+}
+// Sign bit flipped (0.0 becomes -0.0).
+inline Vec2 negate(const Vec2& a) noexcept {
+    return store(_mm_xor_pd(load(a), _mm_set1_pd(-0.0)));
+}
+// Sign bit cleared.
+inline Vec2 absolute(const Vec2& a) noexcept {
+    return store(_mm_andnot_pd(_mm_set1_pd(-0.0), load(a)));
+}
+// Rounded toward zero, held as doubles (1e300 stays 1e300).
+inline Vec2 truncate(const Vec2& a) noexcept {
+    return store(_mm_round_pd(load(a), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC));
+}
+// x*x + y*y, squares formed per component then added x-term plus y-term.
+inline double length_squared(const Vec2& a) noexcept {
+    const __m128d squares = _mm_mul_pd(load(a), load(a));
+    return _mm_cvtsd_f64(_mm_add_sd(squares, _mm_unpackhi_pd(squares, squares)));
+}
+inline double dot(const Vec2& a, const Vec2& b) noexcept {
+    const __m128d products = _mm_mul_pd(load(a), load(b));
+    return _mm_cvtsd_f64(_mm_add_sd(products, _mm_unpackhi_pd(products, products)));
+}
+inline bool equal(const Vec2& a, const Vec2& b) noexcept {
+    return a.x == b.x && a.y == b.y;
+}
+
+} // namespace qm::vector2
