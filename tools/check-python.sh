@@ -1,0 +1,172 @@
+#!/usr/bin/env bash
+# Check that a CPython 3.14 interpreter is fit for building and testing this project.
+#
+# Usage: tools/check-python.sh [--full] <python>
+#
+# Always (offline, a few seconds):
+#   - it is CPython 3.14 and the stdlib modules with native parts import
+#     (ssl, sqlite3, ctypes, lzma, bz2, zlib, readline, decimal);
+#   - sysconfig names an include directory that holds Python.h and the
+#     extension suffix .cpython-314-x86_64-linux-gnu.so;
+#   - a small C++ extension built by hand with $CXX (default g++) against those
+#     headers imports and runs, C++ exceptions included; when the interpreter
+#     ships its own libstdc++, that is the one the extension gets.
+# With --full (needs PyPI): a venv made by tools/make-venv.sh installs numpy and
+#   pytest, imports them, runs a tiny pytest file and repeats the checks above
+#   from inside the venv.
+set -euo pipefail
+
+SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
+FULL=0
+if [[ ${1:-} == --full ]]; then
+    FULL=1
+    shift
+fi
+(($# == 1)) || { echo "usage: $0 [--full] <python>" >&2; exit 2; }
+PY=$1
+CXX=${CXX:-g++}
+
+log() { printf 'check-python: %s\n' "$*" >&2; }
+fail() { printf 'check-python: FAILED: %s\n' "$*" >&2; exit 1; }
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/qm-check-python.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+
+cat >"$WORK/qmcheck.cpp" <<'EOF'
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <numeric>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Sum 1..n as a decimal string; n < 0 throws, to exercise C++ unwinding.
+PyObject* triangle(PyObject*, PyObject* arg) noexcept {
+    try {
+        const long n = PyLong_AsLong(arg);
+        if (n == -1 && PyErr_Occurred()) {
+            return nullptr;
+        }
+        if (n < 0) {
+            throw std::invalid_argument("n must not be negative");
+        }
+        std::vector<long> values(static_cast<std::size_t>(n));
+        std::iota(values.begin(), values.end(), 1L);
+        const std::string text = std::to_string(std::accumulate(values.begin(), values.end(), 0L));
+        return PyUnicode_FromString(text.c_str());
+    } catch (const std::exception& e) {
+        PyErr_SetString(PyExc_ValueError, e.what());
+        return nullptr;
+    }
+}
+
+PyMethodDef methods[] = {
+    {"triangle", triangle, METH_O, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyModuleDef module = {PyModuleDef_HEAD_INIT, "qmcheck", nullptr, -1, methods,
+                      nullptr, nullptr, nullptr, nullptr};
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit_qmcheck() noexcept { return PyModule_Create(&module); }
+EOF
+
+cat >"$WORK/check.py" <<'EOF'
+import os, sys, sysconfig
+
+assert sys.implementation.name == "cpython", sys.implementation.name
+assert sys.version_info[:2] == (3, 14), sys.version
+import ssl, sqlite3, ctypes, lzma, bz2, zlib, readline, decimal  # noqa: E401,F401
+
+assert decimal.Decimal("1.1") + decimal.Decimal("2.2") == decimal.Decimal("3.3")
+assert lzma.decompress(lzma.compress(b"x" * 100)) == b"x" * 100
+assert bz2.decompress(bz2.compress(b"y" * 100)) == b"y" * 100
+ssl.create_default_context()
+sqlite3.connect(":memory:").execute("select 1").fetchone()
+
+inc = sysconfig.get_paths()["include"]
+incpy = sysconfig.get_config_var("INCLUDEPY")
+ext = sysconfig.get_config_var("EXT_SUFFIX")
+for d in (inc, incpy):
+    assert os.path.isfile(os.path.join(d, "Python.h")), f"no Python.h in {d}"
+assert os.path.realpath(inc) == os.path.realpath(incpy), (inc, incpy)
+base = os.path.realpath(sys.base_prefix)
+if not base.startswith("/usr"):  # a private installation must describe itself
+    assert os.path.realpath(incpy).startswith(base + os.sep), (incpy, base)
+assert ext == ".cpython-314-x86_64-linux-gnu.so", ext
+print(inc)
+print(ext)
+print(sys.version.split()[0], file=sys.stderr)
+EOF
+
+cat >"$WORK/load.py" <<'EOF'
+import os, sys
+
+sys.path.insert(0, sys.argv[1])
+import qmcheck
+
+assert qmcheck.triangle(10) == "55", qmcheck.triangle(10)
+try:
+    qmcheck.triangle(-1)
+except ValueError as e:
+    assert str(e) == "n must not be negative", e
+else:
+    raise AssertionError("no exception from the C++ side")
+
+maps = {line.split()[-1] for line in open("/proc/self/maps") if "libstdc++" in line}
+own = os.path.realpath(os.path.join(sys.base_prefix, "lib", "x86_64-linux-gnu", "libstdc++.so.6"))
+if os.path.exists(own):
+    assert {os.path.realpath(m) for m in maps} == {own}, (maps, own)
+print("libstdc++:", *sorted(maps), file=sys.stderr)
+EOF
+
+# $1: interpreter; runs the offline checks with it.
+basic_checks() {
+    local py=$1 out inc ext
+    out=$("$py" "$WORK/check.py") || fail "stdlib/sysconfig check with $py"
+    inc=$(sed -n 1p <<<"$out")
+    ext=$(sed -n 2p <<<"$out")
+    log "$py: stdlib modules ok, include=$inc suffix=$ext"
+    if ! command -v "$CXX" >/dev/null; then
+        log "no $CXX: C++ extension check skipped"
+        return 0
+    fi
+    rm -rf "$WORK/ext" && mkdir "$WORK/ext"
+    "$CXX" -std=c++20 -O1 -Wall -Wextra -Werror -shared -fPIC -I"$inc" \
+        "$WORK/qmcheck.cpp" -o "$WORK/ext/qmcheck$ext" || fail "building the C++ extension"
+    "$py" "$WORK/load.py" "$WORK/ext" || fail "loading the C++ extension into $py"
+    log "$py: C++ extension built with $("$CXX" -dumpfullversion) loads and runs"
+}
+
+basic_checks "$PY"
+
+if ((FULL)); then
+    VENV=$WORK/venv
+    VPY=$(PYTHON=$PY "$SCRIPT_DIR/make-venv.sh" "$VENV" | tail -n 1) || fail "make-venv.sh"
+    log "installing numpy and pytest into $VENV"
+    "$VPY" -m pip install -q numpy pytest >&2 || fail "pip install numpy pytest"
+    "$VPY" -c '
+import numpy, pytest
+a = numpy.arange(12, dtype=numpy.float64).reshape(3, 4)
+assert float((a @ a.T).trace()) == 506.0
+assert float(a.sum()) == 66.0
+print("numpy", numpy.__version__, "pytest", pytest.__version__)
+' >&2 || fail "importing numpy/pytest in the venv"
+    cat >"$WORK/test_smoke.py" <<'EOF'
+import numpy as np
+import pytest
+
+
+@pytest.mark.parametrize("n", [1, 5, 100])
+def test_sum(n):
+    assert int(np.arange(n + 1).sum()) == n * (n + 1) // 2
+EOF
+    (cd "$WORK" && "$VPY" -m pytest -q -p no:cacheprovider test_smoke.py >&2) || fail "pytest in the venv"
+    basic_checks "$VPY"
+fi
+log "all checks passed for $PY"
