@@ -5,12 +5,9 @@
 #include "quelm_ui/fast/common/function.hpp"
 #include "quelm_ui/fast/common/ref.hpp"
 
-#include <cstdint>
-
 namespace qm {
 namespace {
 
-int64_t g_owner_interpreter = -1;
 PyObject* g_initialised_module = nullptr; // borrowed: kept alive by sys.modules or its users
 
 int warn_on_version_mismatch(const ModuleInfo& info) noexcept {
@@ -30,13 +27,10 @@ int warn_on_version_mismatch(const ModuleInfo& info) noexcept {
 } // namespace
 
 PyObject* module_create(PyObject* spec, PyModuleDef*) noexcept {
-    const int64_t current = PyInterpreterState_GetID(PyInterpreterState_Get());
-    if (current < 0) {
-        return nullptr;
-    }
-    if (g_owner_interpreter == -1) {
-        g_owner_interpreter = current;
-    } else if (g_owner_interpreter != current) {
+    // The types are static and shared by the whole process, so they may only ever belong to
+    // the main interpreter: a subinterpreter that loaded first would leave them pointing into
+    // its own allocator once it is gone.
+    if (PyInterpreterState_Get() != PyInterpreterState_Main()) {
         PyErr_SetString(PyExc_ImportError, "Interpreter change detected - this module can only be "
                                            "loaded into one interpreter per process.");
         return nullptr;

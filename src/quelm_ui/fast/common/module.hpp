@@ -8,9 +8,9 @@
 
 namespace qm {
 
-// Py_mod_create: refuses any interpreter other than the first one that loaded this module
-// (ImportError "Interpreter change detected ..."), then makes a fresh module object, so that a
-// second initialisation always reaches the check in run_module_exec.
+// Py_mod_create: refuses any interpreter but the main one (ImportError "Interpreter change
+// detected ..."), then makes a fresh module object, so that a second initialisation always
+// reaches the check in run_module_exec.
 PyObject* module_create(PyObject* spec, PyModuleDef* def) noexcept;
 
 using ModuleExecBody = int (*)(PyObject* module) noexcept;

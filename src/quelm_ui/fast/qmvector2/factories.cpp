@@ -3,6 +3,7 @@
 
 #include "quelm_ui/fast/common/args.hpp"
 #include "quelm_ui/fast/common/convert.hpp"
+#include "quelm_ui/fast/common/errors.hpp"
 #include "quelm_ui/fast/common/ref.hpp"
 
 namespace qm::vector2 {
@@ -148,7 +149,7 @@ PyObject* from_container(const ArgSpec& spec, PyTypeObject* type, PyObject* cons
     PyObject* other = nullptr;
     if (parse_args(spec, args, nargs, kwnames, &other) == 0) {
         if (!Py_IS_TYPE(other, type)) {
-            check_arg_type(other, type, false, "other");
+            err::arg_type("other", type->tp_name, other);
         } else if (QmVector2Object* result = vector_from_sequence(other)) {
             return boxed(result);
         }
