@@ -7,9 +7,16 @@ PYTEST_ARGS ?=
 BUILD_STAMP := build/.install-stamp
 SOURCES     := $(shell find src tests/native -name '*.cpp' -o -name '*.hpp' -o -name '*.c' -o -name '*.h' -o -name '*.py' -o -name '*.pyi' -o -name 'CMakeLists.txt' 2>/dev/null) CMakeLists.txt pyproject.toml
 
-.PHONY: all toolchain venv build develop test leakcheck bench format format-check asan clean distclean
+.PHONY: all sysdeps toolchain venv build develop test leakcheck bench format format-check asan clean distclean
+
+# Suites also run under the leak check by `make test`.
+LEAKCHECK_DIRS := $(wildcard tests/qmvector2 tests/zsystem tests/siblings tests/raylib)
 
 all: test
+
+# Debian packages: patchelf for the toolchain, Xvfb and Mesa for the real-raylib tests and the demo.
+sysdeps:
+	bash tools/install-system-deps.sh
 
 toolchain:
 	bash tools/install-python.sh
@@ -34,14 +41,15 @@ develop: $(STAMP)
 	    -Ceditable.rebuild=true -Cbuild-dir=build/editable
 	@rm -f $(BUILD_STAMP)
 
-test: build format-check
+test: sysdeps build format-check
 	$(PY) -m pytest $(PYTEST_ARGS)
+	$(PY) -m pytest --leakcheck -q $(LEAKCHECK_DIRS)
 
 leakcheck: build
-	$(PY) -m pytest -p tests.leakcheck --leakcheck $(PYTEST_ARGS)
+	$(PY) -m pytest --leakcheck $(PYTEST_ARGS) $(LEAKCHECK_DIRS)
 
 bench: build
-	$(PY) bench/run.py
+	$(PY) bench/run.py $(BENCH_ARGS)
 
 format:
 	$(VENV)/bin/clang-format -i $$(git ls-files '*.cpp' '*.hpp' '*.c' '*.h')
