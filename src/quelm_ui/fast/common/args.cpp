@@ -2,6 +2,7 @@
 #include "quelm_ui/fast/common/args.hpp"
 
 #include "quelm_ui/fast/common/errors.hpp"
+#include "quelm_ui/fast/common/ref.hpp"
 
 namespace qm {
 namespace {
@@ -119,6 +120,41 @@ int check_arg_exact(PyObject* obj, PyTypeObject* type, const char* param) noexce
     }
     err::arg_type(param, type->tp_name, obj);
     return -1;
+}
+
+int parse_tuple_args(const ArgSpec& spec, PyObject* args, PyObject* kwargs,
+                     PyObject** out) noexcept {
+    const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
+    const Py_ssize_t nkw = kwargs ? PyDict_GET_SIZE(kwargs) : 0;
+    if (nkw == 0) {
+        return parse_args(spec, &PyTuple_GET_ITEM(args, 0), nargs, nullptr, out);
+    }
+    // Lay the call out as a vectorcall: positionals, then the keyword values, with their names
+    // in a tuple.
+    PyObject** stack = PyMem_New(PyObject*, static_cast<size_t>(nargs + nkw));
+    if (!stack) {
+        PyErr_NoMemory();
+        return -1;
+    }
+    Ref kwnames = Ref::steal(PyTuple_New(nkw));
+    int result = -1;
+    if (kwnames) {
+        for (Py_ssize_t i = 0; i < nargs; ++i) {
+            stack[i] = PyTuple_GET_ITEM(args, i);
+        }
+        PyObject* key = nullptr;
+        PyObject* value = nullptr;
+        Py_ssize_t pos = 0;
+        Py_ssize_t k = 0;
+        while (k < nkw && PyDict_Next(kwargs, &pos, &key, &value)) {
+            PyTuple_SET_ITEM(kwnames.get(), k, Py_NewRef(key));
+            stack[nargs + k] = value;
+            ++k;
+        }
+        result = parse_args(spec, stack, nargs, kwnames.get(), out);
+    }
+    PyMem_Free(stack);
+    return result;
 }
 
 } // namespace qm

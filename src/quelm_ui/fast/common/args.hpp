@@ -22,6 +22,11 @@ struct ArgSpec {
 int parse_args(const ArgSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                PyObject** out) noexcept;
 
+// parse_args for tp_init-style calls: `args` is the positional tuple, `kwargs` a dict or
+// nullptr. Values in `out` are borrowed from `args`/`kwargs`, which the caller keeps alive.
+int parse_tuple_args(const ArgSpec& spec, PyObject* args, PyObject* kwargs,
+                     PyObject** out) noexcept;
+
 // For functions without parameters: -1 with the standard TypeError when anything was passed.
 int check_no_args(const char* func, Py_ssize_t nargs, PyObject* kwnames) noexcept;
 

@@ -1,0 +1,29 @@
+"""Minimal stand-in for the toolkit's qmrect module."""
+
+from typing import SupportsFloat, SupportsIndex, final
+
+@final
+class QmRect:
+    def __init__(
+        self,
+        x: SupportsFloat | SupportsIndex = 0.0,
+        y: SupportsFloat | SupportsIndex = 0.0,
+        w: SupportsFloat | SupportsIndex = 0.0,
+        h: SupportsFloat | SupportsIndex = 0.0,
+    ) -> None: ...
+    @property
+    def x(self) -> float: ...
+    @x.setter
+    def x(self, value: SupportsFloat | SupportsIndex) -> None: ...
+    @property
+    def y(self) -> float: ...
+    @y.setter
+    def y(self, value: SupportsFloat | SupportsIndex) -> None: ...
+    @property
+    def w(self) -> float: ...
+    @w.setter
+    def w(self, value: SupportsFloat | SupportsIndex) -> None: ...
+    @property
+    def h(self) -> float: ...
+    @h.setter
+    def h(self, value: SupportsFloat | SupportsIndex) -> None: ...

@@ -1,0 +1,1 @@
+"""Minimal stand-in for the toolkit's sibling module ``quelmcobj`` (``QuelmCobject``)."""

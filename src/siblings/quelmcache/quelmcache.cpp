@@ -1,0 +1,109 @@
+// Minimal stand-in for the toolkit's quelmcache module: Cache, one object field with the record
+// layout the system's modules import (nothing of it is read or called).
+#include <Python.h>
+
+#include "quelm_ui/fast/common/args.hpp"
+#include "quelm_ui/fast/common/fields.hpp"
+#include "quelm_ui/fast/common/module.hpp"
+#include "quelm_ui/fast/common/quelmcache_abi.hpp"
+#include "quelm_ui/fast/common/ref.hpp"
+#include "quelm_ui/fast/common/type_import.hpp"
+
+namespace qm::siblings {
+namespace {
+
+constexpr ModuleInfo kModule{"quelmcache", kCacheModule, "src/siblings/quelmcache/quelmcache"};
+
+const CacheMethods kMethods = {};
+
+CacheObject* as_cache(PyObject* obj) noexcept {
+    return reinterpret_cast<CacheObject*>(obj);
+}
+
+PyObject* cache_tp_new(PyTypeObject* type, PyObject*, PyObject*) noexcept {
+    CacheObject* self = as_cache(type->tp_alloc(type, 0));
+    if (!self) {
+        return nullptr;
+    }
+    self->vtab = &kMethods;
+    self->cache_arr = Py_NewRef(Py_None);
+    return reinterpret_cast<PyObject*>(self);
+}
+
+int cache_init(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
+    static constexpr ArgSpec spec{"__init__", nullptr, 0, 0};
+    if (parse_tuple_args(spec, args, kwargs, nullptr) < 0) {
+        add_traceback(kModule, "Cache.__init__");
+        return -1;
+    }
+    return 0;
+}
+
+int cache_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
+    Py_VISIT(as_cache(self)->cache_arr);
+    return 0;
+}
+
+int cache_clear(PyObject* self) noexcept {
+    replace_field(as_cache(self)->cache_arr, Ref::borrow(Py_None));
+    return 0;
+}
+
+void cache_dealloc(PyObject* self) noexcept {
+    PyObject_GC_UnTrack(self);
+    Py_CLEAR(as_cache(self)->cache_arr);
+    Py_TYPE(self)->tp_free(self);
+}
+
+PyGetSetDef cache_getset[] = {
+    {"cache_arr", object_field_get, object_field_set, nullptr,
+     field_offset(offsetof(CacheObject, cache_arr))},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyTypeObject make_cache_type() noexcept {
+    PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};
+    type.tp_name = "quelm_ui.fast.quelmcache.quelmcache.Cache";
+    type.tp_basicsize = sizeof(CacheObject);
+    type.tp_dealloc = cache_dealloc;
+    type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE;
+    type.tp_doc = "Cache()\n\nPer-object cache of a toolkit object.";
+    type.tp_traverse = cache_traverse;
+    type.tp_clear = cache_clear;
+    type.tp_getset = cache_getset;
+    type.tp_init = cache_init;
+    type.tp_new = cache_tp_new;
+    return type;
+}
+
+PyTypeObject CacheType = make_cache_type();
+
+int exec_quelmcache(PyObject* module) noexcept {
+    if (PyType_Ready(&CacheType) < 0 || publish_vtable(&CacheType, &kMethods) < 0 ||
+        PyModule_AddType(module, &CacheType) < 0) {
+        return -1;
+    }
+    return 0;
+}
+
+int exec_module(PyObject* module) noexcept {
+    return run_module_exec(module, kModule, exec_quelmcache);
+}
+
+PyModuleDef_Slot module_slots[] = QM_MODULE_SLOTS(exec_module);
+
+PyModuleDef module_def = {
+    PyModuleDef_HEAD_INIT,
+    "quelmcache",
+    "Minimal stand-in for the toolkit's quelmcache module.",
+    0,
+    nullptr,
+    module_slots,
+};
+
+} // namespace
+} // namespace qm::siblings
+
+PyMODINIT_FUNC PyInit_quelmcache() {
+    return PyModuleDef_Init(&qm::siblings::module_def);
+}
