@@ -10,7 +10,8 @@ namespace qm::vector2 {
 namespace {
 
 int add_python_functions() noexcept {
-    for (auto defs : {construction_functions(), operator_functions(), conversion_functions()}) {
+    for (auto defs : {construction_functions(), operator_functions(), conversion_functions(),
+                      geometry_functions()}) {
         if (add_type_functions(&QmVector2Type, defs, kModule.dotted_path) < 0) {
             return -1;
         }

@@ -6,6 +6,8 @@
 
 #include <immintrin.h>
 
+#include <cmath>
+
 namespace qm::vector2 {
 
 using Vec2 = qm_vector2_t;
@@ -67,8 +69,25 @@ inline double dot(const Vec2& a, const Vec2& b) noexcept {
     const __m128d products = _mm_mul_pd(load(a), load(b));
     return _mm_cvtsd_f64(_mm_add_sd(products, _mm_unpackhi_pd(products, products)));
 }
+// Exact comparison, x first (0.0 equals -0.0; a NaN component equals nothing).
 inline bool equal(const Vec2& a, const Vec2& b) noexcept {
     return a.x == b.x && a.y == b.y;
+}
+inline double length(const Vec2& a) noexcept {
+    return std::sqrt(length_squared(a));
+}
+inline double distance_squared(const Vec2& a, const Vec2& b) noexcept {
+    return length_squared(sub(a, b));
+}
+// Multiplication by the reciprocal length (not a division): (3, 4) gives (0.6000000000000001,
+// 0.8). A zero (or underflowing) squared length gives (0, 0); an overflowing one gives zeros too,
+// since the reciprocal is then 0.
+inline Vec2 normalized(const Vec2& a) noexcept {
+    const double squared = length_squared(a);
+    if (squared == 0.0) {
+        return Vec2{0.0, 0.0};
+    }
+    return scale(a, 1.0 / std::sqrt(squared));
 }
 
 } // namespace qm::vector2

@@ -231,6 +231,11 @@ int set_y(PyObject* self, PyObject* value, void*) noexcept {
 PyGetSetDef vector_getset[] = {
     {"x", get_x, set_x, nullptr, nullptr},
     {"y", get_y, set_y, nullptr, nullptr},
+    {"length", get_length, nullptr, nullptr, nullptr},
+    {"xx", get_xx, nullptr, nullptr, nullptr},
+    {"yy", get_yy, nullptr, nullptr, nullptr},
+    {"xy", get_xy, nullptr, nullptr, nullptr},
+    {"yx", get_yx, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
