@@ -1,0 +1,1 @@
+"""The raylib drawing bridge (native module ``quelm_raylib``)."""
