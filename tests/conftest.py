@@ -20,8 +20,8 @@ import pytest
 os.environ.setdefault("PYGAME_HIDE_SUPPORT_PROMPT", "1")
 
 LEAK_WARMUP = 3
-LEAK_ROUNDS = 4
-LEAK_CALLS_PER_ROUND = 8
+LEAK_ROUNDS = 3
+LEAK_CALLS_PER_ROUND = 32
 
 
 def pytest_addoption(parser):
