@@ -7,7 +7,7 @@ PYTEST_ARGS ?=
 BUILD_STAMP := build/.install-stamp
 SOURCES     := $(shell find src tests/native -name '*.cpp' -o -name '*.hpp' -o -name '*.c' -o -name '*.h' -o -name '*.py' -o -name '*.pyi' -o -name 'CMakeLists.txt' 2>/dev/null) CMakeLists.txt pyproject.toml
 
-.PHONY: all sysdeps toolchain venv build develop test leakcheck bench format format-check asan clean distclean
+.PHONY: all sysdeps toolchain venv build develop test leakcheck bench demo format format-check asan clean distclean
 
 # Suites also run under the leak check by `make test`.
 LEAKCHECK_DIRS := $(wildcard tests/qmvector2 tests/zsystem tests/siblings tests/raylib)
@@ -50,6 +50,11 @@ leakcheck: build
 
 bench: build
 	$(PY) bench/run.py $(BENCH_ARGS)
+
+# The three modules together in a real raylib window (under Xvfb when there is no display): prints
+# the event log and per-frame timings and saves the last frame to docs/demo-frame.png.
+demo: sysdeps build
+	$(PY) demo/scene.py $(DEMO_ARGS)
 
 format:
 	$(VENV)/bin/clang-format -i $$(git ls-files '*.cpp' '*.hpp' '*.c' '*.h')
