@@ -76,9 +76,19 @@ class VirtualDisplay:
 
     # -- server ------------------------------------------------------------------------------
     def start(self) -> str:
-        """Make a display available and return its name (":N")."""
+        """Make a display available and return its name (":N").
+
+        On failure raises DisplayError, with the environment left as it was.
+        """
         if self.display is not None:
             return self.display
+        try:
+            return self._start()
+        except BaseException:
+            self.stop()
+            raise
+
+    def _start(self) -> str:
         self._configure_gl()
         existing = os.environ.get("DISPLAY")
         if existing:
@@ -92,21 +102,23 @@ class VirtualDisplay:
         read_fd, write_fd = os.pipe()
         log = tempfile.TemporaryFile(prefix="qm-xvfb-")
         try:
-            self.process = subprocess.Popen(
-                [xvfb, "-displayfd", str(write_fd), "-screen", "0",
-                 f"{self.width}x{self.height}x{self.depth}", "-nolisten", "tcp", "-noreset"],
-                stdin=subprocess.DEVNULL, stdout=log, stderr=log, pass_fds=(write_fd,),
-                preexec_fn=_die_with_parent, close_fds=True)
-        finally:
-            os.close(write_fd)
-
-        try:
-            number = self._read_display_number(read_fd)
-        except DisplayError as exc:
-            self._terminate()
-            log.seek(0)
-            output = log.read().decode(errors="replace").strip()
-            raise DisplayError(f"{exc}\nXvfb output:\n{output}") from None
+            try:
+                self.process = subprocess.Popen(
+                    [xvfb, "-displayfd", str(write_fd), "-screen", "0",
+                     f"{self.width}x{self.height}x{self.depth}", "-nolisten", "tcp", "-noreset"],
+                    stdin=subprocess.DEVNULL, stdout=log, stderr=log, pass_fds=(write_fd,),
+                    preexec_fn=_die_with_parent, close_fds=True)
+            except OSError as exc:
+                raise DisplayError(f"cannot run {xvfb}: {exc}") from None
+            finally:
+                os.close(write_fd)
+            try:
+                number = self._read_display_number(read_fd)
+            except DisplayError as exc:
+                self._terminate()
+                log.seek(0)
+                output = log.read().decode(errors="replace").strip()
+                raise DisplayError(f"{exc}\nXvfb output:\n{output}") from None
         finally:
             os.close(read_fd)
             log.close()
@@ -134,7 +146,10 @@ class VirtualDisplay:
                 time.sleep(0.02)
                 continue
             data += chunk
-        number = int(data.strip())
+        try:
+            number = int(data.strip())
+        except ValueError:
+            raise DisplayError(f"Xvfb reported an unreadable display number {data!r}") from None
         while not _accepts_connections(number):
             if self.process is not None and self.process.poll() is not None:
                 raise DisplayError(f"Xvfb exited with status {self.process.returncode}")
