@@ -67,7 +67,7 @@ PyTypeObject make_cache_type() noexcept {
     type.tp_basicsize = sizeof(CacheObject);
     type.tp_dealloc = cache_dealloc;
     type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE;
-    type.tp_doc = "Cache()\n\nPer-object cache of a toolkit object.";
+    type.tp_doc = "Cache()\n--\n\nPer-object cache of a toolkit object.";
     type.tp_traverse = cache_traverse;
     type.tp_clear = cache_clear;
     type.tp_getset = cache_getset;

@@ -93,4 +93,66 @@ void none_not_allowed() noexcept {
                     "cannot pass None into a C function argument that is declared 'not None'");
 }
 
+void cannot_import_name(PyObject* name) noexcept {
+    PyErr_Format(PyExc_ImportError, "cannot import name %S", name);
+}
+
+void numpy_import_failed() noexcept {
+    PyObject* cause = PyErr_GetRaisedException();
+    PyErr_SetString(PyExc_ImportError, "numpy._core.multiarray failed to import");
+    if (cause) {
+        PyObject* error = PyErr_GetRaisedException();
+        PyException_SetCause(error, cause);
+        PyException_SetContext(error, Py_NewRef(cause));
+        PyErr_SetRaisedException(error);
+    }
+}
+
+void no_default_reduce() noexcept {
+    PyErr_SetString(PyExc_TypeError, "no default __reduce__ due to non-trivial __cinit__");
+}
+
+void incompatible_checksums(PyObject* error_class, long long checksum, const long long* accepted,
+                            const char* members) noexcept {
+    PyObject* format =
+        PyUnicode_FromString("Incompatible checksums (0x%x vs (0x%x, 0x%x, 0x%x) = (%s))");
+    PyObject* values =
+        Py_BuildValue("(LLLLs)", checksum, accepted[0], accepted[1], accepted[2], members);
+    PyObject* message = format && values ? PyUnicode_Format(format, values) : nullptr;
+    if (message) {
+        PyErr_SetObject(error_class, message);
+    }
+    Py_XDECREF(message);
+    Py_XDECREF(values);
+    Py_XDECREF(format);
+}
+
+void short_state(const char* type_name, Py_ssize_t needed, Py_ssize_t got) noexcept {
+    PyErr_Format(PyExc_ValueError, "%.200s state tuple must hold at least %zd items, got %zd",
+                 type_name, needed, got);
+}
+
+void buffer_ndim(int expected, int got) noexcept {
+    PyErr_Format(PyExc_ValueError, "Buffer has wrong number of dimensions (expected %d, got %d)",
+                 expected, got);
+}
+
+void buffer_dtype(const char* expected, PyObject* dtype) noexcept {
+    PyErr_Format(PyExc_ValueError, "Buffer dtype mismatch, expected '%.50s' but got %R", expected,
+                 dtype);
+}
+
+void buffer_not_contiguous() noexcept {
+    PyErr_SetString(PyExc_ValueError, "ndarray is not C-contiguous");
+}
+
+void buffer_read_only() noexcept {
+    PyErr_SetString(PyExc_ValueError, "buffer source array is read-only");
+}
+
+void buffer_shape(Py_ssize_t expected, const char* what, Py_ssize_t got) noexcept {
+    PyErr_Format(PyExc_ValueError, "Buffer has wrong shape (expected %zd %.20s, got %zd)", expected,
+                 what, got);
+}
+
 } // namespace qm::err

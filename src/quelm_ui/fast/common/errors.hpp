@@ -47,4 +47,28 @@ void descriptor_misuse(const char* name, PyTypeObject* owner, PyObject* got) noe
 // TypeError "cannot pass None into a C function argument that is declared 'not None'"
 void none_not_allowed() noexcept;
 
+// ImportError "cannot import name %S" (a `from module import name` that found nothing)
+void cannot_import_name(PyObject* name) noexcept;
+// ImportError "numpy._core.multiarray failed to import", chained to the pending error
+void numpy_import_failed() noexcept;
+// TypeError "no default __reduce__ due to non-trivial __cinit__" (types that refuse pickling)
+void no_default_reduce() noexcept;
+// `error_class`("Incompatible checksums (0x%x vs (0x%x, 0x%x, 0x%x) = (%s))") formatted the
+// way Python's %-formatting does, from `checksum`, the three accepted values and the members.
+void incompatible_checksums(PyObject* error_class, long long checksum, const long long* accepted,
+                            const char* members) noexcept;
+// ValueError "%.200s state tuple must hold at least %zd items, got %zd"
+void short_state(const char* type_name, Py_ssize_t needed, Py_ssize_t got) noexcept;
+// Typed int32 views of NumPy arrays, as ValueError:
+// "Buffer has wrong number of dimensions (expected %d, got %d)"
+void buffer_ndim(int expected, int got) noexcept;
+// "Buffer dtype mismatch, expected '%.50s' but got %R" (the array's dtype)
+void buffer_dtype(const char* expected, PyObject* dtype) noexcept;
+// "ndarray is not C-contiguous"
+void buffer_not_contiguous() noexcept;
+// "buffer source array is read-only"
+void buffer_read_only() noexcept;
+// "Buffer has wrong shape (expected %zd %.20s, got %zd)"
+void buffer_shape(Py_ssize_t expected, const char* what, Py_ssize_t got) noexcept;
+
 } // namespace qm::err

@@ -5,7 +5,9 @@ from typing import Any, SupportsInt
 from quelm_ui.fast.qmparam.qmparam import QmParam
 from quelm_ui.fast.qmrect.qmrect import QmRect
 from quelm_ui.fast.zsystem.zdispatch import ZRequest
+from typing_extensions import disjoint_base
 
+@disjoint_base
 class QuelmCobject:
     qmrect: QmRect | None
     params: dict[Any, QmParam] | None

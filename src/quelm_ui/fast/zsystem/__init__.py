@@ -1,0 +1,1 @@
+"""The z-ordered input dispatcher (native module ``zdispatch``): ``ZRequest`` and ``ZSystem``."""

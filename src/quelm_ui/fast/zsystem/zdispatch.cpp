@@ -1,0 +1,136 @@
+// The zdispatch extension module: ZRequest and ZSystem, the types and tables it imports, its
+// globals (np, weakref, BindType) and NumPy's C API.
+#include "quelm_ui/fast/zsystem/zsystem_internal.hpp"
+
+#include "quelm_ui/fast/common/errors.hpp"
+#include "quelm_ui/fast/common/module.hpp"
+#include "quelm_ui/fast/common/type_import.hpp"
+
+namespace qm::zsystem {
+
+Imported g_imported;
+
+Ref module_global(const char* name) noexcept {
+    PyObject* value = nullptr;
+    if (PyDict_GetItemStringRef(g_imported.module_dict, name, &value) < 0) {
+        return Ref();
+    }
+    if (!value) {
+        Ref key = Ref::steal(PyUnicode_FromString(name));
+        if (key) {
+            err::name_not_defined(key.get());
+        }
+        return Ref();
+    }
+    return Ref::steal(value);
+}
+
+namespace {
+
+// Step 1: the module's own types, their Python-level pickling and their native tables.
+int add_types(PyObject* module) noexcept {
+    if (ready_request_type() < 0 || ready_system_type() < 0 ||
+        add_type_functions(&ZRequestType, request_functions(), kModule.dotted_path) < 0 ||
+        add_type_functions(&ZSystemType, system_pickle_functions(), kModule.dotted_path) < 0 ||
+        publish_vtable(&ZRequestType, &kRequestMethods) < 0 ||
+        publish_vtable(&ZSystemType, &kSystemMethods) < 0 ||
+        PyModule_AddType(module, &ZRequestType) < 0 || PyModule_AddType(module, &ZSystemType) < 0) {
+        return -1;
+    }
+    return 0;
+}
+
+// Step 2: NumPy's array type, QmVector2 and the sibling types with their native tables.
+int import_types() noexcept {
+    Ref numpy = Ref::steal(PyImport_ImportModule("numpy"));
+    Ref ndarray = numpy ? Ref::steal(PyObject_GetAttrString(numpy.get(), "ndarray")) : Ref();
+    if (!ndarray) {
+        return -1;
+    }
+    if (!PyType_Check(ndarray.get())) {
+        PyErr_Format(PyExc_TypeError, "%.200s.%.200s is not a type object", "numpy", "ndarray");
+        return -1;
+    }
+    Imported& g = g_imported;
+    const siblings::QmParamMethods* param_methods = nullptr;
+    const siblings::QmRectMethods* rect_methods = nullptr;
+    const siblings::CacheMethods* cache_methods = nullptr;
+    if (import_type_with_table(vector2::kModulePath, vector2::kTypeName, vector2::kRecordSize,
+                               g.vector_type, g.vector_methods) < 0 ||
+        import_type_with_table(siblings::kQmParamModule, siblings::kQmParamName,
+                               siblings::kQmParamSize, g.param_type, param_methods) < 0 ||
+        import_type_with_table(siblings::kQmRectModule, siblings::kQmRectName,
+                               siblings::kQmRectSize, g.rect_type, rect_methods) < 0 ||
+        import_type_with_table(siblings::kCacheModule, siblings::kCacheName, siblings::kCacheSize,
+                               g.cache_type, cache_methods) < 0 ||
+        import_type_with_table(siblings::kQuelmCobjectModule, siblings::kQuelmCobjectName,
+                               siblings::kQuelmCobjectSize, g.cobject_type,
+                               g.cobject_methods) < 0) {
+        return -1;
+    }
+    return 0;
+}
+
+// Step 3: `import numpy as np`, `import weakref`, `from quelm_ui.core.enums import BindType`.
+int bind_globals(PyObject* module) noexcept {
+    Ref np = Ref::steal(PyImport_ImportModule("numpy"));
+    if (!np || PyModule_AddObjectRef(module, "np", np.get()) < 0) {
+        return -1;
+    }
+    Ref weakref = Ref::steal(PyImport_ImportModule("weakref"));
+    if (!weakref || PyModule_AddObjectRef(module, "weakref", weakref.get()) < 0) {
+        return -1;
+    }
+    Ref name = Ref::steal(PyUnicode_FromString("BindType"));
+    Ref fromlist = name ? Ref::steal(PyTuple_Pack(1, name.get())) : Ref();
+    Ref enums = fromlist ? Ref::steal(PyImport_ImportModuleLevel("quelm_ui.core.enums", nullptr,
+                                                                 nullptr, fromlist.get(), 0))
+                         : Ref();
+    if (!enums) {
+        return -1;
+    }
+    PyObject* raw = nullptr;
+    if (PyObject_GetOptionalAttr(enums.get(), name.get(), &raw) < 0) {
+        return -1;
+    }
+    Ref bind_type = Ref::steal(raw);
+    if (!bind_type) {
+        err::cannot_import_name(name.get());
+        return -1;
+    }
+    return PyModule_AddObjectRef(module, "BindType", bind_type.get());
+}
+
+int exec_zdispatch(PyObject* module) noexcept {
+    g_imported.module_dict = Py_NewRef(PyModule_GetDict(module));
+    g_imported.z_name = PyUnicode_InternFromString("z");
+    if (!g_imported.z_name || add_types(module) < 0 || import_types() < 0 ||
+        bind_globals(module) < 0 || import_numpy() < 0 ||
+        add_type_functions(&ZSystemType, system_functions(), kModule.dotted_path) < 0 ||
+        add_module_functions(module, unpickle_functions()) < 0) {
+        return -1;
+    }
+    return 0;
+}
+
+int exec_module(PyObject* module) noexcept {
+    return run_module_exec(module, kModule, exec_zdispatch);
+}
+
+PyModuleDef_Slot module_slots[] = QM_MODULE_SLOTS(exec_module);
+
+PyModuleDef module_def = {
+    PyModuleDef_HEAD_INIT,
+    "zdispatch",
+    "The z-ordered input dispatcher: ZRequest input targets and the ZSystem registry.",
+    0,
+    nullptr,
+    module_slots,
+};
+
+} // namespace
+} // namespace qm::zsystem
+
+PyMODINIT_FUNC PyInit_zdispatch() {
+    return PyModuleDef_Init(&qm::zsystem::module_def);
+}

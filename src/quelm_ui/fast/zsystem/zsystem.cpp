@@ -1,0 +1,508 @@
+// ZSystem: the dispatcher's set-up, its registry of weak references, the dirty flag and the
+// rebuild of the int32 hit arrays, its properties and its native table.
+#include "quelm_ui/fast/zsystem/zsystem_internal.hpp"
+
+#include "quelm_ui/fast/common/args.hpp"
+#include "quelm_ui/fast/common/convert.hpp"
+#include "quelm_ui/fast/common/dispatch.hpp"
+#include "quelm_ui/fast/common/errors.hpp"
+#include "quelm_ui/fast/common/fields.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <utility>
+
+namespace qm::zsystem {
+namespace {
+
+using Field = PyObject* ZSystemObject::*;
+
+// The object fields the dispatcher owns and reports to the garbage collector.
+constexpr Field kFields[] = {
+    &ZSystemObject::_registered_requests, &ZSystemObject::last_hovered_request,
+    &ZSystemObject::clicked_request,      &ZSystemObject::live_requests,
+    &ZSystemObject::rects_data,           &ZSystemObject::z_indices,
+};
+
+// Marks a dispatcher whose rebuild is running (in the record's private word), so that owner
+// code re-entering the dispatcher never starts a second rebuild of the same registry.
+class RebuildMark {
+public:
+    explicit RebuildMark(ZSystemObject* self) noexcept : self_(self) { self_->reserved_ = 1; }
+    RebuildMark(const RebuildMark&) = delete;
+    RebuildMark& operator=(const RebuildMark&) = delete;
+    ~RebuildMark() { self_->reserved_ = 0; }
+
+private:
+    ZSystemObject* self_;
+};
+
+bool rebuild_running(const ZSystemObject* self) noexcept {
+    return self->reserved_ != 0;
+}
+
+// Replaces the arrays and their views in one step; the old ones are released afterwards.
+void commit_arrays(ZSystemObject* self, Ref rects, Ref zs, LocalView& rect_view,
+                   LocalView& z_view) noexcept {
+    Ref old_rects = Ref::steal(std::exchange(self->rects_data, rects.release()));
+    Ref old_zs = Ref::steal(std::exchange(self->z_indices, zs.release()));
+    swap_view(self->rects_view, rect_view);
+    swap_view(self->z_view, z_view);
+}
+
+// Fresh empty arrays of shapes (0, 4) and (0,) with their views, into `rects`/`zs`.
+// May call back into Python (the `np` global).
+int empty_arrays(Ref& rects, Ref& zs, LocalView& rect_view, LocalView& z_view) noexcept {
+    rects = new_int32_array(0, 4);
+    zs = rects ? new_int32_array(0, 0) : Ref();
+    if (!zs || bind_view(rects.get(), 2, rect_view) < 0 || bind_view(zs.get(), 1, z_view) < 0) {
+        return -1;
+    }
+    return 0;
+}
+
+int reset_arrays(ZSystemObject* self) noexcept {
+    Ref rects;
+    Ref zs;
+    LocalView rect_view;
+    LocalView z_view;
+    if (empty_arrays(rects, zs, rect_view, z_view) < 0) {
+        traceback("ZSystem._reset_arrays");
+        return -1;
+    }
+    commit_arrays(self, std::move(rects), std::move(zs), rect_view, z_view);
+    return 0;
+}
+
+// Reads a live owner's row: its rectangle truncated toward zero and its "z" parameter.
+// May call back into Python (get_qmrect/get_param_strict overrides, __int__).
+int read_row(siblings::QuelmCobjectObject* owner, int32_t* row, int32_t& z) noexcept {
+    const siblings::QuelmCobjectMethods* methods = g_imported.cobject_methods;
+    Ref rect = Ref::steal(reinterpret_cast<PyObject*>(methods->get_qmrect(owner, 0)));
+    if (!rect) {
+        return -1;
+    }
+    if (!PyObject_TypeCheck(rect.get(), g_imported.rect_type)) {
+        err::cannot_convert(rect.get(), g_imported.rect_type);
+        return -1;
+    }
+    const auto* r = rect.as<siblings::QmRectObject>();
+    const int32_t values[4] = {
+        truncate_to_int32(static_cast<double>(r->x)),
+        truncate_to_int32(static_cast<double>(r->y)),
+        truncate_to_int32(static_cast<double>(r->w)),
+        truncate_to_int32(static_cast<double>(r->h)),
+    };
+    Ref param = Ref::steal(
+        reinterpret_cast<PyObject*>(methods->get_param_strict(owner, g_imported.z_name, 0)));
+    if (!param) {
+        return -1;
+    }
+    if (!PyObject_TypeCheck(param.get(), g_imported.param_type)) {
+        err::cannot_convert(param.get(), g_imported.param_type);
+        return -1;
+    }
+    Ref value = Ref::borrow(param.as<siblings::QmParamObject>()->value);
+    if (to_int32(value.get(), z) < 0) {
+        return -1;
+    }
+    for (int i = 0; i < 4; ++i) {
+        row[i] = values[i];
+    }
+    return 0;
+}
+
+enum class Rebuilt {
+    Failed,  // error set; nothing changed
+    InSync,  // registry, live requests and arrays match
+    Pending, // owner code registered requests meanwhile: kept, left for the next rebuild
+};
+
+// Rebuilds the registry, live_requests and the hit arrays; all-or-nothing. Registrations made
+// by owner code while it runs stay registered after the surviving entries (the rows were
+// allocated for the registry as it was at the start). May call back into Python.
+Rebuilt rebuild(ZSystemObject* self) noexcept {
+    Ref keep_alive = Ref::borrow(reinterpret_cast<PyObject*>(self));
+    RebuildMark mark(self);
+    Ref registry = Ref::borrow(self->_registered_requests);
+    const Py_ssize_t max_len = PyObject_Length(registry.get());
+    if (max_len < 0) {
+        traceback("ZSystem._rebuild_arrays");
+        return Rebuilt::Failed;
+    }
+    if (!PyList_Check(registry.get())) {
+        err::expected_got("list", registry.get());
+        traceback("ZSystem._rebuild_arrays");
+        return Rebuilt::Failed;
+    }
+    Ref live_refs = Ref::steal(PyList_New(0));
+    Ref live = Ref::steal(PyList_New(0));
+    Ref new_rects = live_refs && live ? new_int32_array(max_len, 4) : Ref();
+    Ref new_zs = new_rects ? new_int32_array(max_len, 0) : Ref();
+    LocalView rect_rows;
+    LocalView z_rows;
+    if (!new_zs || bind_view(new_rects.get(), 2, rect_rows) < 0 ||
+        bind_view(new_zs.get(), 1, z_rows) < 0) {
+        traceback("ZSystem._rebuild_arrays");
+        return Rebuilt::Failed;
+    }
+    if (rect_rows.view.shape[0] < max_len || z_rows.view.shape[0] < max_len) {
+        err::buffer_shape(max_len, "rows", std::min(rect_rows.view.shape[0], z_rows.view.shape[0]));
+        traceback("ZSystem._rebuild_arrays");
+        return Rebuilt::Failed;
+    }
+    auto* rects = reinterpret_cast<int32_t*>(rect_rows.view.data);
+    auto* zs = reinterpret_cast<int32_t*>(z_rows.view.data);
+    Py_ssize_t valid = 0;
+    for (Py_ssize_t i = 0; i < max_len && i < PyList_GET_SIZE(registry.get()); ++i) {
+        Ref req_ref = Ref::borrow(PyList_GET_ITEM(registry.get(), i));
+        Ref request = Ref::steal(PyObject_CallNoArgs(req_ref.get()));
+        if (!request || (request.get() != Py_None && check_request(request.get()) < 0)) {
+            traceback("ZSystem._rebuild_arrays");
+            return Rebuilt::Failed;
+        }
+        if (request.get() == Py_None) {
+            continue;
+        }
+        Ref owner = request_link(request.as<ZRequestObject>());
+        if (!owner || check_owner(owner.get()) < 0) {
+            traceback("ZSystem._rebuild_arrays");
+            return Rebuilt::Failed;
+        }
+        auto* cobject = owner.as<siblings::QuelmCobjectObject>();
+        if (owner.get() == Py_None || cobject->_dead != 0) {
+            continue;
+        }
+        int32_t z = 0;
+        if (PyList_Append(live_refs.get(), req_ref.get()) < 0 ||
+            PyList_Append(live.get(), request.get()) < 0 ||
+            read_row(cobject, rects + valid * 4, z) < 0) {
+            traceback("ZSystem._rebuild_arrays");
+            return Rebuilt::Failed;
+        }
+        zs[valid] = z;
+        ++valid;
+    }
+    Ref rects_data;
+    Ref z_indices;
+    LocalView rect_view;
+    LocalView z_view;
+    const int arrays_ok = valid == 0 ? empty_arrays(rects_data, z_indices, rect_view, z_view)
+                                     : ((rects_data = first_rows(new_rects.get(), valid)) &&
+                                                (z_indices = first_rows(new_zs.get(), valid)) &&
+                                                bind_view(rects_data.get(), 2, rect_view) == 0 &&
+                                                bind_view(z_indices.get(), 1, z_view) == 0
+                                            ? 0
+                                            : -1);
+    if (arrays_ok < 0) {
+        traceback("ZSystem._rebuild_arrays");
+        return Rebuilt::Failed;
+    }
+    // No Python code runs from here to the commit.
+    const Py_ssize_t registered = PyList_GET_SIZE(registry.get());
+    const bool pending = registered > max_len;
+    if (pending) {
+        Ref added = Ref::steal(PyList_GetSlice(registry.get(), max_len, registered));
+        const Py_ssize_t end = PyList_GET_SIZE(live_refs.get());
+        if (!added || PyList_SetSlice(live_refs.get(), end, end, added.get()) < 0) {
+            traceback("ZSystem._rebuild_arrays");
+            return Rebuilt::Failed;
+        }
+    }
+    Ref old_registry = Ref::steal(std::exchange(self->_registered_requests, live_refs.release()));
+    Ref old_live = Ref::steal(std::exchange(self->live_requests, live.release()));
+    commit_arrays(self, std::move(rects_data), std::move(z_indices), rect_view, z_view);
+    return pending ? Rebuilt::Pending : Rebuilt::InSync;
+}
+
+// ---- registry ----
+
+// Registers `z_request` (a ZRequest or None) by weak reference and marks the dispatcher dirty.
+// May call back into Python (weakref.ref).
+int add_body(ZSystemObject* self, PyObject* z_request) noexcept {
+    Ref ref = make_weak_ref(z_request);
+    if (!ref) {
+        return -1;
+    }
+    Ref registry = Ref::borrow(self->_registered_requests);
+    if (registry.get() == Py_None) {
+        err::none_attribute("append");
+        return -1;
+    }
+    if (PyList_Append(registry.get(), ref.get()) < 0) {
+        return -1;
+    }
+    self->is_dirty = 1;
+    return 0;
+}
+
+PyObject* py_add(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                 PyObject* kwnames) noexcept {
+    static constexpr const char* names[] = {"z_request"};
+    static constexpr ArgSpec spec{"add", names, 1, 1};
+    PyObject* z_request = nullptr;
+    if (parse_args(spec, args, nargs, kwnames, &z_request) < 0 ||
+        check_arg_type(z_request, &ZRequestType, true, "z_request") < 0 ||
+        add_body(as_system(self), z_request) < 0) {
+        traceback("ZSystem.add");
+        return nullptr;
+    }
+    Py_RETURN_NONE;
+}
+
+PyObject* py_mark_dirty(PyObject* self, PyObject* const*, Py_ssize_t nargs,
+                        PyObject* kwnames) noexcept {
+    if (nargs != 0 || kwnames) {
+        if (check_no_args("mark_dirty", nargs, kwnames) < 0) {
+            traceback("ZSystem.mark_dirty");
+            return nullptr;
+        }
+    }
+    as_system(self)->is_dirty = 1;
+    Py_RETURN_NONE;
+}
+
+// ---- pickling refusal ----
+
+PyObject* py_reduce(PyObject*, PyObject* const*, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+    if (check_no_args("__reduce__", nargs, kwnames) == 0) {
+        err::no_default_reduce();
+    }
+    traceback("ZSystem.__reduce__");
+    return nullptr;
+}
+
+PyObject* py_setstate(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                      PyObject* kwnames) noexcept {
+    static constexpr const char* names[] = {"__pyx_state"};
+    static constexpr ArgSpec spec{"__setstate__", names, 1, 1};
+    PyObject* state = nullptr;
+    if (parse_args(spec, args, nargs, kwnames, &state) == 0) {
+        err::no_default_reduce();
+    }
+    traceback("ZSystem.__setstate__");
+    return nullptr;
+}
+
+// ---- native table ----
+
+void slot_c_mark_dirty(ZSystemObject* self) noexcept {
+    self->is_dirty = 1;
+}
+
+void slot_reset_arrays(ZSystemObject* self) noexcept {
+    (void)reset_arrays(self);
+}
+
+void slot_add(ZSystemObject* self, ZRequestObject* z_request, int skip_dispatch) noexcept {
+    PyObject* request = reinterpret_cast<PyObject*>(z_request);
+    if (should_dispatch(skip_dispatch)) {
+        Ref override = find_override(reinterpret_cast<PyObject*>(self), "add", py_add);
+        if (override) {
+            Ref discarded = Ref::steal(PyObject_CallOneArg(override.get(), request));
+            if (!discarded) {
+                traceback("ZSystem.add");
+            }
+            return;
+        }
+        if (PyErr_Occurred()) {
+            traceback("ZSystem.add");
+            return;
+        }
+    }
+    if (add_body(self, request) < 0) {
+        traceback("ZSystem.add");
+    }
+}
+
+void slot_rebuild_arrays(ZSystemObject* self) noexcept {
+    if (!rebuild_running(self)) {
+        (void)rebuild(self);
+    }
+}
+
+PyObject* slot_mark_dirty(ZSystemObject* self, int skip_dispatch) noexcept {
+    if (should_dispatch(skip_dispatch)) {
+        Ref override =
+            find_override(reinterpret_cast<PyObject*>(self), "mark_dirty", py_mark_dirty);
+        if (override || PyErr_Occurred()) {
+            PyObject* result = override ? PyObject_CallNoArgs(override.get()) : nullptr;
+            if (!result) {
+                traceback("ZSystem.mark_dirty");
+            }
+            return result;
+        }
+    }
+    self->is_dirty = 1;
+    Py_RETURN_NONE;
+}
+
+// ---- type ----
+
+PyObject* system_tp_new(PyTypeObject* type, PyObject*, PyObject*) noexcept {
+    Ref obj = Ref::steal(type->tp_alloc(type, 0));
+    if (!obj) {
+        return nullptr;
+    }
+    ZSystemObject* self = as_system(obj.get());
+    self->vtab = &kSystemMethods;
+    for (Field field : kFields) {
+        self->*field = Py_NewRef(Py_None);
+    }
+    Ref registry = Ref::steal(PyList_New(0));
+    Ref live = Ref::steal(PyList_New(0));
+    if (!registry || !live) {
+        traceback("ZSystem.__cinit__");
+        return nullptr;
+    }
+    replace_field(self->_registered_requests, std::move(registry));
+    replace_field(self->live_requests, std::move(live));
+    self->is_dirty = 1;
+    if (reset_arrays(self) < 0) {
+        traceback("ZSystem.__cinit__");
+        return nullptr;
+    }
+    return obj.release();
+}
+
+int system_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
+    ZSystemObject* system = as_system(self);
+    for (Field field : kFields) {
+        Py_VISIT(system->*field);
+    }
+    return 0;
+}
+
+// Sets the six fields to None; the typed views keep their arrays until destruction.
+int system_clear(PyObject* self) noexcept {
+    ZSystemObject* system = as_system(self);
+    Ref old[std::size(kFields)];
+    for (size_t i = 0; i < std::size(kFields); ++i) {
+        old[i] = Ref::steal(std::exchange(system->*kFields[i], Py_NewRef(Py_None)));
+    }
+    return 0;
+}
+
+void system_dealloc(PyObject* self) noexcept {
+    PyObject_GC_UnTrack(self);
+    ZSystemObject* system = as_system(self);
+    for (Field field : kFields) {
+        Py_CLEAR(system->*field);
+    }
+    release_view(system->rects_view);
+    release_view(system->z_view);
+    Py_TYPE(self)->tp_free(self);
+}
+
+int set_live_requests(PyObject* self, PyObject* value, void*) noexcept {
+    if (value && value != Py_None && !PyList_CheckExact(value)) {
+        err::expected_got("list", value);
+        traceback("ZSystem.live_requests.__set__");
+        return -1;
+    }
+    replace_field(as_system(self)->live_requests, Ref::borrow(value ? value : Py_None));
+    return 0;
+}
+
+PyObject* get_is_dirty(PyObject* self, void*) noexcept {
+    return PyBool_FromLong(as_system(self)->is_dirty);
+}
+
+int set_is_dirty(PyObject* self, PyObject* value, void*) noexcept {
+    bool flag = false;
+    if (!value) {
+        err::cannot_delete();
+    } else if (to_flag(value, flag) == 0) {
+        as_system(self)->is_dirty = flag ? 1 : 0;
+        return 0;
+    }
+    traceback("ZSystem.is_dirty.__set__");
+    return -1;
+}
+
+PyGetSetDef system_getset[] = {
+    {"last_hovered_request", object_field_get, object_field_set, nullptr,
+     field_offset(offsetof(ZSystemObject, last_hovered_request))},
+    {"clicked_request", object_field_get, object_field_set, nullptr,
+     field_offset(offsetof(ZSystemObject, clicked_request))},
+    {"live_requests", object_field_get, set_live_requests, nullptr,
+     field_offset(offsetof(ZSystemObject, live_requests))},
+    {"is_dirty", get_is_dirty, set_is_dirty, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+constexpr FunctionDef kSystemFunctions[] = {
+    {"add", py_add, FunctionKind::Method, "($self, /, z_request)", nullptr,
+     "Registers an input request (held by weak reference) and marks the dispatcher dirty."},
+    {"mark_dirty", py_mark_dirty, FunctionKind::Method, "($self, /)", nullptr,
+     "Marks the hit arrays for a rebuild before their next use."},
+    {"get_active_requests", py_get_active_requests, FunctionKind::Method, "($self, /)", nullptr,
+     "A new list of the live requests in row order, rebuilding first when dirty."},
+    {"cycle", py_cycle, FunctionKind::Method,
+     "($self, /, mouse_pos, mouse_down, mouse_up, any_wheel, wheel_down)", nullptr,
+     "One frame of input: hit test, then scroll, hover, click and release callbacks."},
+};
+
+constexpr FunctionDef kPickleFunctions[] = {
+    {"__reduce__", py_reduce, FunctionKind::Method, "($self, /)", nullptr,
+     "Refuses pickling: a dispatcher cannot be pickled or copied."},
+    {"__setstate__", py_setstate, FunctionKind::Method, "($self, /, __pyx_state)", nullptr,
+     "Refuses pickling: a dispatcher cannot be pickled or copied."},
+};
+
+PyTypeObject make_system_type() noexcept {
+    PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};
+    type.tp_name = "quelm_ui.fast.zsystem.zdispatch.ZSystem";
+    type.tp_basicsize = sizeof(ZSystemObject);
+    type.tp_dealloc = system_dealloc;
+    type.tp_flags =
+        Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE;
+    type.tp_doc = "ZSystem(*args, **kwargs)\n--\n\nThe z-ordered input dispatcher: a registry of "
+                  "input requests, their int32 hit arrays and the per-frame input cycle.";
+    type.tp_traverse = system_traverse;
+    type.tp_clear = system_clear;
+    type.tp_getset = system_getset;
+    type.tp_new = system_tp_new;
+    return type;
+}
+
+} // namespace
+
+PyTypeObject ZSystemType = make_system_type();
+
+const ZSystemMethods kSystemMethods = {
+    slot_c_mark_dirty, slot_reset_arrays,        slot_add,   slot_rebuild_arrays,
+    slot_mark_dirty,   slot_get_active_requests, slot_cycle, slot_request_cycle,
+};
+
+int refresh_arrays(ZSystemObject* self) noexcept {
+    if (!self->is_dirty || rebuild_running(self)) {
+        return 0;
+    }
+    switch (rebuild(self)) {
+    case Rebuilt::Failed:
+        return -1;
+    case Rebuilt::InSync:
+        self->is_dirty = 0;
+        return 0;
+    case Rebuilt::Pending:
+        self->is_dirty = 1;
+        return 0;
+    }
+    return 0;
+}
+
+int ready_system_type() noexcept {
+    return PyType_Ready(&ZSystemType);
+}
+
+std::span<const FunctionDef> system_functions() noexcept {
+    return kSystemFunctions;
+}
+
+std::span<const FunctionDef> system_pickle_functions() noexcept {
+    return kPickleFunctions;
+}
+
+} // namespace qm::zsystem
