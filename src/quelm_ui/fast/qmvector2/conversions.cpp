@@ -27,7 +27,7 @@ using UnaryOp = Vec2 (*)(const Vec2&) noexcept;
 // The to_ form of a pair: the vector changes in place and is returned.
 PyObject* update_in_place(PyObject* self, Py_ssize_t nargs, PyObject* kwnames, const char* name,
                           UnaryOp op) noexcept {
-    if (check_no_args(name, nargs, kwnames) < 0) {
+    if (no_args(name, nargs, kwnames) < 0) {
         return fail(name);
     }
     Vec2& data = as_vector(self)->data;
@@ -38,7 +38,7 @@ PyObject* update_in_place(PyObject* self, Py_ssize_t nargs, PyObject* kwnames, c
 // The get_ form of a pair: a new vector, the vector itself unchanged.
 PyObject* updated_copy(PyObject* self, Py_ssize_t nargs, PyObject* kwnames, const char* name,
                        UnaryOp op) noexcept {
-    if (check_no_args(name, nargs, kwnames) < 0) {
+    if (no_args(name, nargs, kwnames) < 0) {
         return fail(name);
     }
     return new_result(op(as_vector(self)->data), name);
@@ -119,7 +119,7 @@ int rounded(double value, double& out) noexcept {
 // x is rounded and stored before y is rounded: when y fails, x keeps its new value.
 PyObject* py_to_round(PyObject* self, PyObject* const*, Py_ssize_t nargs,
                       PyObject* kwnames) noexcept {
-    if (check_no_args("to_round", nargs, kwnames) < 0) {
+    if (no_args("to_round", nargs, kwnames) < 0) {
         return fail("to_round");
     }
     Vec2& data = as_vector(self)->data;
@@ -137,7 +137,7 @@ PyObject* py_to_round(PyObject* self, PyObject* const*, Py_ssize_t nargs,
 
 PyObject* py_get_round(PyObject* self, PyObject* const*, Py_ssize_t nargs,
                        PyObject* kwnames) noexcept {
-    if (check_no_args("get_round", nargs, kwnames) < 0) {
+    if (no_args("get_round", nargs, kwnames) < 0) {
         return fail("get_round");
     }
     const Vec2& data = as_vector(self)->data;
@@ -165,7 +165,7 @@ PyObject* pair_tuple(Ref first, Ref second) noexcept {
 
 PyObject* py_to_tuple(PyObject* self, PyObject* const*, Py_ssize_t nargs,
                       PyObject* kwnames) noexcept {
-    if (check_no_args("to_tuple", nargs, kwnames) < 0) {
+    if (no_args("to_tuple", nargs, kwnames) < 0) {
         return fail("to_tuple");
     }
     const Vec2& data = as_vector(self)->data;
@@ -176,7 +176,7 @@ PyObject* py_to_tuple(PyObject* self, PyObject* const*, Py_ssize_t nargs,
 
 PyObject* py_get_int_tuple(PyObject* self, PyObject* const*, Py_ssize_t nargs,
                            PyObject* kwnames) noexcept {
-    if (check_no_args("get_int_tuple", nargs, kwnames) < 0) {
+    if (no_args("get_int_tuple", nargs, kwnames) < 0) {
         return fail("get_int_tuple");
     }
     PyObject* tuple = int_tuple(as_vector(self)->data);
@@ -199,7 +199,7 @@ Ref module_global_md() noexcept {
 // md.pygame.Vector2(x, y). May call back into Python (the lookups import pygame lazily).
 PyObject* py_to_pygame(PyObject* self, PyObject* const*, Py_ssize_t nargs,
                        PyObject* kwnames) noexcept {
-    if (check_no_args("to_pygame", nargs, kwnames) < 0) {
+    if (no_args("to_pygame", nargs, kwnames) < 0) {
         return fail("to_pygame");
     }
     Ref md = module_global_md();
@@ -225,7 +225,7 @@ PyObject* py_to_pygame(PyObject* self, PyObject* const*, Py_ssize_t nargs,
 // ---- pickling is refused ----
 
 PyObject* py_reduce(PyObject*, PyObject* const*, Py_ssize_t nargs, PyObject* kwnames) noexcept {
-    if (check_no_args("__reduce__", nargs, kwnames) == 0) {
+    if (no_args("__reduce__", nargs, kwnames) == 0) {
         PyErr_SetString(PyExc_TypeError, kPicklingRefused);
     }
     return fail("__reduce__");

@@ -26,7 +26,7 @@ PyObject* other_vector(const ArgSpec& spec, PyObject* const* args, Py_ssize_t na
 
 PyObject* py_normalize(PyObject* self, PyObject* const*, Py_ssize_t nargs,
                        PyObject* kwnames) noexcept {
-    if (check_no_args("normalize", nargs, kwnames) < 0) {
+    if (no_args("normalize", nargs, kwnames) < 0) {
         return fail("normalize");
     }
     return new_result(normalized(as_vector(self)->data), "normalize");
@@ -34,7 +34,7 @@ PyObject* py_normalize(PyObject* self, PyObject* const*, Py_ssize_t nargs,
 
 PyObject* py_normalize_ip(PyObject* self, PyObject* const*, Py_ssize_t nargs,
                           PyObject* kwnames) noexcept {
-    if (check_no_args("normalize_ip", nargs, kwnames) < 0) {
+    if (no_args("normalize_ip", nargs, kwnames) < 0) {
         return fail("normalize_ip");
     }
     Vec2& data = as_vector(self)->data;

@@ -139,7 +139,10 @@ PyObject* vector_richcompare(PyObject* self, PyObject* other, int op) noexcept {
         return fail(op == Py_EQ ? "__eq__" : "__ne__");
     }
     const bool same = equal(as_vector(self)->data, as_vector(other)->data);
-    return Py_NewRef(same == (op == Py_EQ) ? Py_True : Py_False);
+    if (same == (op == Py_EQ)) {
+        Py_RETURN_TRUE;
+    }
+    Py_RETURN_FALSE;
 }
 
 // CPython's tuple hash (an xxHash-style combination of the item hashes), for two items.
@@ -191,6 +194,13 @@ PyObject* component(PyObject* self, Py_ssize_t index) noexcept {
 // The interpreter's index conversion; a magnitude beyond Py_ssize_t clips, so it is simply out
 // of range. May call back into Python (__index__).
 int index_of(PyObject* key, Py_ssize_t& out) noexcept {
+    if (PyLong_CheckExact(key)) [[likely]] {
+        PyLongObject* number = reinterpret_cast<PyLongObject*>(key);
+        if (PyUnstable_Long_IsCompact(number)) {
+            out = PyUnstable_Long_CompactValue(number);
+            return 0;
+        }
+    }
     const Py_ssize_t index = PyNumber_AsSsize_t(key, nullptr);
     if (index == -1 && PyErr_Occurred()) {
         return -1;

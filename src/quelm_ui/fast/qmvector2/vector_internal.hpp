@@ -3,6 +3,7 @@
 
 #include <Python.h>
 
+#include "quelm_ui/fast/common/args.hpp"
 #include "quelm_ui/fast/common/errors.hpp"
 #include "quelm_ui/fast/common/function.hpp"
 #include "quelm_ui/fast/common/traceback.hpp"
@@ -49,10 +50,19 @@ inline void traceback(const char* operation) noexcept {
     add_traceback(kModule, name);
 }
 
-// Error exit of a Python-visible operation: adds its traceback entry and returns nullptr.
-inline PyObject* fail(const char* operation) noexcept {
+// Error exit of a Python-visible operation: adds its traceback entry and returns nullptr. Kept
+// out of line so that the hot paths calling it carry no name buffer.
+[[gnu::cold, gnu::noinline]] inline PyObject* fail(const char* operation) noexcept {
     traceback(operation);
     return nullptr;
+}
+
+// check_no_args with the common case, no arguments at all, decided inline.
+inline int no_args(const char* func, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+    if (nargs == 0 && !kwnames) [[likely]] {
+        return 0;
+    }
+    return check_no_args(func, nargs, kwnames);
 }
 
 // A new vector holding `value` as the result of `operation` (a new reference), or nullptr with
@@ -60,7 +70,7 @@ inline PyObject* fail(const char* operation) noexcept {
 inline PyObject* new_result(const Vec2& value, const char* operation) noexcept {
     QmVector2Object* result = make_vector(value);
     if (!result) [[unlikely]] {
-        traceback(operation);
+        return fail(operation);
     }
     return as_object(result);
 }
@@ -69,7 +79,7 @@ inline PyObject* new_result(const Vec2& value, const char* operation) noexcept {
 inline PyObject* float_result(double value, const char* operation) noexcept {
     PyObject* result = PyFloat_FromDouble(value);
     if (!result) [[unlikely]] {
-        traceback(operation);
+        return fail(operation);
     }
     return result;
 }

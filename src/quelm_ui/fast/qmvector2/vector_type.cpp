@@ -16,7 +16,8 @@ constexpr int kFreeListCapacity = 1000;
 QmVector2Object* g_free_list[kFreeListCapacity];
 int g_free_count = 0;
 
-QmVector2Object* allocate_vector() noexcept {
+// Inlined into make_vector, which every operator result goes through.
+[[gnu::always_inline]] inline QmVector2Object* allocate_vector() noexcept {
     QmVector2Object* obj;
     if (g_free_count > 0) {
         obj = g_free_list[--g_free_count];
