@@ -11,6 +11,17 @@ namespace {
 
 constexpr const char* kIndexOutOfRange = "Vector index out of range";
 
+// IndexError "Vector index out of range". Every iteration over a vector ends with it, so the
+// message is made once (a process-lifetime reference) rather than per raise.
+void raise_index_out_of_range() noexcept {
+    static PyObject* message = PyUnicode_InternFromString(kIndexOutOfRange);
+    if (message) [[likely]] {
+        PyErr_SetObject(PyExc_IndexError, message);
+    } else {
+        PyErr_SetString(PyExc_IndexError, kIndexOutOfRange);
+    }
+}
+
 using PairOp = Vec2 (*)(const Vec2&, const Vec2&) noexcept;
 using ScalarOp = Vec2 (*)(const Vec2&, double) noexcept;
 
@@ -178,7 +189,7 @@ Py_ssize_t vector_length(PyObject*) noexcept {
 }
 
 // Component `index` as a new float; anything but 0 and 1 (negative indices included) is out of
-// range.
+// range: nullptr with IndexError, and no traceback entry yet (see the callers).
 PyObject* component(PyObject* self, Py_ssize_t index) noexcept {
     const Vec2& value = as_vector(self)->data;
     if (index == 0) {
@@ -187,8 +198,8 @@ PyObject* component(PyObject* self, Py_ssize_t index) noexcept {
     if (index == 1) {
         return float_result(value.y, "__getitem__");
     }
-    PyErr_SetString(PyExc_IndexError, kIndexOutOfRange);
-    return fail("__getitem__");
+    raise_index_out_of_range();
+    return nullptr;
 }
 
 // The interpreter's index conversion; a magnitude beyond Py_ssize_t clips, so it is simply out
@@ -223,7 +234,7 @@ int store_component(PyObject* self, Py_ssize_t index, PyObject* value) noexcept 
     } else if (index == 1) {
         data.y = converted;
     } else {
-        PyErr_SetString(PyExc_IndexError, kIndexOutOfRange);
+        raise_index_out_of_range();
         traceback("__setitem__");
         return -1;
     }
@@ -236,6 +247,9 @@ int refuse_deletion() noexcept {
     return -1;
 }
 
+// Reached by iteration and unpacking, which ask for index 2 to learn that the vector ends and
+// swallow the IndexError: that signal gets no traceback entry, which would cost far more than
+// the rest of `x, y = v`.
 PyObject* vector_sq_item(PyObject* self, Py_ssize_t index) noexcept {
     return component(self, index);
 }
@@ -252,7 +266,8 @@ PyObject* vector_mp_subscript(PyObject* self, PyObject* key) noexcept {
     if (index_of(key, index) < 0) {
         return fail("__getitem__");
     }
-    return component(self, index);
+    PyObject* item = component(self, index);
+    return item ? item : fail("__getitem__");
 }
 
 int vector_mp_ass_subscript(PyObject* self, PyObject* key, PyObject* value) noexcept {
