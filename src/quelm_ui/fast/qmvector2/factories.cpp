@@ -61,14 +61,9 @@ QmVector2Object* slot_cfrom_qmvector2(QmVector2Object* other) noexcept {
     return make_vector(other->data);
 }
 
+// The same tuple as get_int_tuple().
 PyObject* slot_c_get_int_tuple(QmVector2Object* self) noexcept {
-    Ref x = Ref::steal(PyLong_FromLong(truncate_to_int32(self->data.x)));
-    Ref y = Ref::steal(PyLong_FromLong(truncate_to_int32(self->data.y)));
-    if (!x || !y) {
-        traceback("c_get_int_tuple");
-        return nullptr;
-    }
-    PyObject* tuple = PyTuple_Pack(2, x.get(), y.get());
+    PyObject* tuple = int_tuple(self->data);
     if (!tuple) {
         traceback("c_get_int_tuple");
     }
