@@ -16,6 +16,7 @@ from quelm_ui.fast.qmvector2.qmvector2 import QmVector2
 BLEND_ADDITIVE = 1
 WHITE = (255, 255, 255, 255)
 WHITE_TINT = QmRect(255, 255, 255, 255)
+PRESSED_TINT = QmRect(200, 200, 210, 255)
 
 BACKDROP_SHADER = b"""#version 330
 in vec2 fragTexCoord;
@@ -200,7 +201,7 @@ class Painter:
 
         # The pointer, darker while the button is held.
         if pressed:
-            b.draw_texture_qmvec(self.textures["cursor"], pointer, QmRect(200, 200, 210, 255), False)
+            b.draw_texture_qmvec(self.textures["cursor"], pointer, PRESSED_TINT, False)
         else:
             b.draw_texture_qmvec_ez(self.textures["cursor"], pointer, False)
         b.end_texture_mode()

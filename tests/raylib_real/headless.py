@@ -18,7 +18,8 @@ import subprocess
 import tempfile
 import time
 
-INSTALL_HINT = "run `bash tools/install-system-deps.sh` as root (Debian packages xvfb, libgl1-mesa-dri)"
+INSTALL_HINT = (
+    "run `bash tools/install-system-deps.sh` as root (Debian packages xvfb, libgl1-mesa-dri)")
 
 
 class DisplayError(RuntimeError):
