@@ -149,6 +149,17 @@ PyGetSetDef function_getset[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+// Pickled by reference, like built-in functions: pickle looks the qualified name up in
+// __module__ and checks it finds this very object.
+PyObject* function_reduce(PyObject* self, PyObject*) noexcept {
+    return Py_NewRef(as_function(self)->qualname);
+}
+
+PyMethodDef function_methods[] = {
+    {"__reduce__", function_reduce, METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 PyTypeObject make_type(const char* name, unsigned long extra_flags, descrgetfunc descr_get) {
     PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};
     type.tp_name = name;
@@ -162,6 +173,7 @@ PyTypeObject make_type(const char* name, unsigned long extra_flags, descrgetfunc
     type.tp_traverse = function_traverse;
     type.tp_clear = function_clear;
     type.tp_getset = function_getset;
+    type.tp_methods = function_methods;
     type.tp_descr_get = descr_get;
     return type;
 }

@@ -1,0 +1,686 @@
+"""ZSystem: set-up at allocation, properties, the registry of weak references, the rebuild of
+the int32 hit arrays and its failures, the native table with Python overrides, and the refusal
+to pickle."""
+
+import copy
+import gc
+import pickle
+import weakref
+
+import numpy as np
+import pytest
+
+from quelm_ui.fast.qmparam.qmparam import QmParam
+from quelm_ui.fast.qmrect.qmrect import QmRect
+from quelm_ui.fast.quelmcobj.quelmcobj import QuelmCobject
+from quelm_ui.fast.zsystem import zdispatch
+from quelm_ui.fast.zsystem.zdispatch import ZRequest, ZSystem
+
+from quelm_ui.fast.qmvector2.qmvector2 import QmVector2
+
+from .conftest import collector_clear, registry, rects_data, rows, view_owner, z_indices
+
+PATH = "quelm_ui.fast.zsystem.zdispatch"
+
+
+def fresh_state(zs):
+    return registry(zs), zs.live_requests, rects_data(zs), z_indices(zs)
+
+
+def assert_empty_arrays(zs):
+    rects, zs_ = rects_data(zs), z_indices(zs)
+    assert (rects.shape, rects.dtype, zs_.shape, zs_.dtype) == ((0, 4), np.int32, (0,), np.int32)
+    assert rects.flags.c_contiguous and zs_.flags.c_contiguous
+    assert view_owner(zs, "rects") is rects and view_owner(zs, "z") is zs_
+
+
+# ---- set-up ----
+
+class Other(ZSystem):
+    def __init__(self, a, b=0):  # never calls the base
+        self.extra = (a, b)
+
+
+@pytest.mark.parametrize("make", [
+    lambda: ZSystem(),
+    lambda: ZSystem(1, "two", three=3),
+    lambda: ZSystem.__new__(ZSystem),
+    lambda: Other("x"),
+    lambda: Other.__new__(Other),
+])
+def test_set_up_runs_at_allocation(make):
+    zs = make()
+    assert zs.is_dirty is True
+    assert zs.live_requests == [] and registry(zs) == []
+    assert zs.last_hovered_request is None and zs.clicked_request is None
+    assert_empty_arrays(zs)
+    assert zs.get_active_requests() == [] and zs.is_dirty is False
+
+
+def test_set_up_failure_names_cinit(monkeypatch, entries_of):
+    monkeypatch.delattr(zdispatch, "np")
+    with pytest.raises(NameError, match="name 'np' is not defined") as info:
+        ZSystem()
+    names = [name for name, _ in entries_of(info.value)]
+    assert names[-2:] == [f"{PATH}.ZSystem.__cinit__", f"{PATH}.ZSystem._reset_arrays"]
+
+
+def test_no_dict_and_no_weak_references():
+    zs = ZSystem()
+    with pytest.raises(AttributeError):
+        zs.extra = 1
+    with pytest.raises(TypeError):
+        weakref.ref(zs)
+    assert weakref.ref(Other(1))() is None or True  # subclasses may be referenced
+
+
+# ---- properties ----
+
+@pytest.mark.parametrize("name", ["last_hovered_request", "clicked_request"])
+def test_object_properties(zs, name):
+    marker = object()
+    setattr(zs, name, marker)
+    assert getattr(zs, name) is marker
+    delattr(zs, name)
+    assert getattr(zs, name) is None
+
+
+def test_live_requests_property(zs, entries_of):
+    items = [1, 2]
+    zs.live_requests = items
+    assert zs.live_requests is items
+    zs.live_requests = None
+    assert zs.live_requests is None
+    del zs.live_requests
+    assert zs.live_requests is None
+    for bad, name in [((1,), "tuple"), (type("L", (list,), {})(), "L")]:
+        with pytest.raises(TypeError) as info:
+            zs.live_requests = bad
+        assert str(info.value) == f"Expected list, got {name}"
+        assert entries_of(info.value)[-1][0] == f"{PATH}.ZSystem.live_requests.__set__"
+
+
+class Falsy:
+    def __bool__(self):
+        return False
+
+
+class Broken:
+    def __bool__(self):
+        raise ZeroDivisionError("no truth")
+
+
+@pytest.mark.parametrize("value, expected", [(True, True), (False, False), (None, False),
+                                             (0, False), ("x", True), ([], False),
+                                             (Falsy(), False)])
+def test_is_dirty_takes_truth_values(zs, value, expected):
+    zs.is_dirty = not expected
+    zs.is_dirty = value
+    assert zs.is_dirty is expected
+
+
+def test_is_dirty_errors(zs, entries_of):
+    with pytest.raises(ZeroDivisionError):
+        zs.is_dirty = Broken()
+    assert zs.is_dirty is True
+    with pytest.raises(NotImplementedError, match="^__del__$") as info:
+        del zs.is_dirty
+    assert entries_of(info.value)[-1][0] == f"{PATH}.ZSystem.is_dirty.__set__"
+
+
+# ---- registry ----
+
+def test_add_registers_a_weak_reference_without_rebuilding(zs, make_target):
+    target = make_target("a")
+    zs.is_dirty = False
+    assert zs.add(target.request) is None
+    assert zs.is_dirty is True
+    entries = registry(zs)
+    assert len(entries) == 1 and type(entries[0]) is weakref.ref
+    assert entries[0]() is target.request
+    assert zs.live_requests == []
+
+
+@pytest.mark.parametrize("arg, message", [
+    (None, "cannot create weak reference to 'NoneType' object"),
+    (3, f"Argument 'z_request' has incorrect type (expected {PATH}.ZRequest, got int)"),
+    (QuelmCobject(), f"Argument 'z_request' has incorrect type (expected {PATH}.ZRequest, "
+                     "got quelm_ui.fast.quelmcobj.quelmcobj.QuelmCobject)"),
+])
+def test_add_errors(zs, arg, message, entries_of):
+    zs.is_dirty = False
+    with pytest.raises(TypeError) as info:
+        zs.add(arg)
+    assert str(info.value) == message
+    assert entries_of(info.value)[-1][0] == f"{PATH}.ZSystem.add"
+    assert registry(zs) == [] and zs.is_dirty is False
+
+
+@pytest.mark.parametrize("call, message", [
+    (lambda zs: zs.add(), "add() takes exactly 1 positional argument (0 given)"),
+    (lambda zs: zs.add(None, z_req=None), "add() got an unexpected keyword argument 'z_req'"),
+    (lambda zs: zs.add(None, z_request=None),
+     "add() got multiple values for keyword argument 'z_request'"),
+    (lambda zs: zs.mark_dirty(1), "mark_dirty() takes no arguments (1 given)"),
+    (lambda zs: zs.mark_dirty(x=1), "mark_dirty() takes no keyword arguments"),
+    (lambda zs: zs.get_active_requests(1), "get_active_requests() takes no arguments (1 given)"),
+])
+def test_argument_messages(zs, call, message):
+    with pytest.raises(TypeError) as info:
+        call(zs)
+    assert str(info.value) == message
+
+
+def test_mark_dirty(zs, system_table):
+    zs.is_dirty = False
+    assert zs.mark_dirty() is None and zs.is_dirty is True
+    zs.is_dirty = False
+    system_table.c_mark_dirty(zs)
+    assert zs.is_dirty is True
+
+
+def test_keyword_add(zs, make_target):
+    target = make_target("a")
+    zs.add(z_request=target.request)
+    assert zs.get_active_requests() == [target.request]
+
+
+# ---- rebuild ----
+
+def test_rebuild_truncates_rectangles_and_reads_z(zs, make_target):
+    target = make_target("a", rect=(10.9, -3.7, 20.5, -0.5), z=7)
+    zs.add(target.request)
+    assert zs.get_active_requests() == [target.request]
+    assert rows(zs) == [((10, -3, 20, 0), 7)]
+    assert zs.is_dirty is False
+    rects, zs_ = rects_data(zs), z_indices(zs)
+    assert rects.dtype == np.int32 and rects.flags.c_contiguous and zs_.dtype == np.int32
+    assert view_owner(zs, "rects") is rects and view_owner(zs, "z") is zs_
+
+
+@pytest.mark.parametrize("value, expected", [
+    (True, 1), (7.9, 7), (-7.9, -7), (2147483647, 2147483647), (-2147483648, -2147483648),
+    (np.int64(5), 5),
+])
+def test_z_conversion(zs, make_target, value, expected):
+    target = make_target("a", z=value)
+    zs.add(target.request)
+    zs.get_active_requests()
+    assert rows(zs)[0][1] == expected
+
+
+class NoInt:
+    pass
+
+
+@pytest.mark.parametrize("value, error, message", [
+    (2147483648, OverflowError, "value too large to convert to int"),
+    (-2147483649, OverflowError, "value too large to convert to int"),
+    (2**70, OverflowError, "Python int too large to convert to C long"),
+    (NoInt(), TypeError, "an integer is required"),
+    ("3", TypeError, "an integer is required"),
+    (None, TypeError, "an integer is required"),
+])
+def test_z_conversion_errors_leave_state(zs, make_target, value, error, message, entries_of):
+    good = make_target("good", z=1)
+    zs.add(good.request)
+    zs.get_active_requests()
+    bad = make_target("bad", z=value)
+    zs.add(bad.request)
+    before = fresh_state(zs)
+    with pytest.raises(error) as info:
+        zs.get_active_requests()
+    assert str(info.value) == message
+    assert fresh_state(zs)[1:] == before[1:] and registry(zs) is before[0]
+    assert zs.is_dirty is True
+    names = [name for name, _ in entries_of(info.value)]
+    assert names[-2:] == [f"{PATH}.ZSystem.get_active_requests", f"{PATH}.ZSystem._rebuild_arrays"]
+
+
+def test_rows_follow_registration_order_and_skip_dead_owners(zs, make_target):
+    p, q, r = make_target("p", z=1), make_target("q", z=2), make_target("r", z=3)
+    for target in (p, q, r):
+        zs.add(target.request)
+    q.owner._dead = 1
+    assert zs.get_active_requests() == [p.request, r.request]
+    assert [z for _, z in rows(zs)] == [1, 3]
+    assert [ref() for ref in registry(zs)] == [p.request, r.request]
+    q.owner._dead = 0
+    zs.mark_dirty()
+    assert zs.get_active_requests() == [p.request, r.request]  # dropped for good
+
+
+def test_gone_owners_and_requests_leave_the_registry(zs, make_target):
+    kept, no_owner = make_target("kept"), make_target("no_owner")
+    lone = ZRequest(kept.owner)
+    for request in (kept.request, no_owner.request, lone):
+        zs.add(request)
+    no_owner.drop_owner()
+    del lone, request
+    assert zs.get_active_requests() == [kept.request]
+    assert len(registry(zs)) == 1
+
+
+def test_duplicates_give_duplicate_rows(zs, make_target):
+    target = make_target("a", rect=(1, 2, 3, 4), z=5)
+    zs.add(target.request)
+    zs.add(target.request)
+    assert zs.get_active_requests() == [target.request, target.request]
+    assert rows(zs) == [((1, 2, 3, 4), 5)] * 2
+
+
+def test_all_dead_gives_empty_arrays(zs, make_target):
+    target = make_target("a")
+    zs.add(target.request)
+    zs.get_active_requests()
+    target.owner._dead = 5
+    zs.mark_dirty()
+    assert zs.get_active_requests() == []
+    assert_empty_arrays(zs)
+
+
+def test_arrays_are_slices_of_full_size_buffers(zs, make_target):
+    kept, gone = make_target("kept"), make_target("gone")
+    zs.add(kept.request)
+    zs.add(gone.request)
+    gone.drop_owner()
+    zs.get_active_requests()
+    assert rects_data(zs).shape == (1, 4) and rects_data(zs).base.shape == (2, 4)
+    assert z_indices(zs).base.shape == (2,)
+
+
+def test_old_snapshots_stay_consistent(zs, make_target):
+    a = make_target("a", z=1)
+    zs.add(a.request)
+    zs.get_active_requests()
+    old_rects, old_live = rects_data(zs), zs.live_requests
+    b = make_target("b", z=2)
+    zs.add(b.request)
+    zs.get_active_requests()
+    assert old_live == [a.request] and old_rects.tolist() == [[0, 0, 10, 10]]
+    assert zs.live_requests is not old_live
+
+
+def test_np_global_is_used_for_the_arrays(zs, make_target, monkeypatch):
+    calls = []
+
+    class Recorder:
+        int32 = np.int32
+
+        @staticmethod
+        def empty(shape, dtype):
+            calls.append((shape, dtype))
+            return np.empty(shape, dtype)
+
+    monkeypatch.setattr(zdispatch, "np", Recorder)
+    target = make_target("a")
+    zs.add(target.request)
+    zs.get_active_requests()
+    assert calls == [((1, 4), np.int32), (1, np.int32)]
+
+
+@pytest.mark.parametrize("empty, error, message", [
+    (lambda shape, dtype: np.empty(shape, np.float64), ValueError,
+     "Buffer dtype mismatch, expected 'int32_t' but got dtype('float64')"),
+    (lambda shape, dtype: np.empty((shape[0], 8), dtype)[:, ::2] if isinstance(shape, tuple)
+     else np.empty(shape, dtype), ValueError, "ndarray is not C-contiguous"),
+    (lambda shape, dtype: np.empty(shape, dtype) if isinstance(shape, tuple)
+     else np.empty(2 * shape, dtype)[::2], ValueError, "ndarray is not C-contiguous"),
+    (lambda shape, dtype: np.empty(3, dtype), ValueError,
+     "Buffer has wrong number of dimensions (expected 2, got 1)"),
+    (lambda shape, dtype: np.empty((shape[0], 3), dtype) if isinstance(shape, tuple)
+     else np.empty(shape, dtype), ValueError, "Buffer has wrong shape (expected 4 columns, got 3)"),
+    (lambda shape, dtype: [0] * 4, TypeError, "Cannot convert list to numpy.ndarray"),
+    (lambda shape, dtype: np.zeros((0, 4), dtype) if isinstance(shape, tuple)
+     else np.zeros(0, dtype), ValueError, "Buffer has wrong shape (expected 2 rows, got 0)"),
+])
+def test_foreign_arrays_are_checked_at_the_boundary(zs, make_target, monkeypatch, empty, error,
+                                                    message):
+    class FakeNumpy:
+        int32 = np.int32
+
+    FakeNumpy.empty = staticmethod(empty)
+    targets = [make_target("a"), make_target("b")]
+    for target in targets:
+        zs.add(target.request)
+    before = fresh_state(zs)
+    monkeypatch.setattr(zdispatch, "np", FakeNumpy)
+    with pytest.raises(error) as info:
+        zs.get_active_requests()
+    assert str(info.value) == message
+    assert fresh_state(zs)[1:] == before[1:] and zs.is_dirty is True
+
+
+def test_read_only_arrays_are_refused(zs, make_target, monkeypatch):
+    def empty(shape, dtype):
+        array = np.empty(shape, dtype)
+        array.flags.writeable = False
+        return array
+
+    class FakeNumpy:
+        int32 = np.int32
+
+    FakeNumpy.empty = staticmethod(empty)
+    target = make_target("a")
+    zs.add(target.request)
+    monkeypatch.setattr(zdispatch, "np", FakeNumpy)
+    with pytest.raises(ValueError, match="^buffer source array is read-only$"):
+        zs.get_active_requests()
+
+
+# ---- owner overrides and what they may return ----
+
+class RectOverride(QuelmCobject):
+    def __init__(self, result=None, z=0):
+        super().__init__(None, z)
+        self.result = result
+
+    def get_qmrect(self):
+        result = self.result
+        return result() if callable(result) else result
+
+
+class ParamOverride(QuelmCobject):
+    def __init__(self, result):
+        super().__init__()
+        self.result = result
+
+    def get_param_strict(self, name):
+        assert name == "z"
+        return self.result
+
+
+def test_get_qmrect_override_is_used(zs):
+    owner = RectOverride(QmRect(5, 6, 7, 8), z=3)
+    request = ZRequest(owner)
+    zs.add(request)
+    zs.get_active_requests()
+    assert rows(zs) == [((5, 6, 7, 8), 3)]
+
+
+def test_get_param_strict_override_is_used(zs):
+    owner = ParamOverride(QmParam("z", 42))
+    request = ZRequest(owner)
+    zs.add(request)
+    zs.get_active_requests()
+    assert rows(zs)[0][1] == 42
+
+
+@pytest.mark.parametrize("owner, error, message", [
+    (lambda: RectOverride(None), TypeError,
+     "Cannot convert NoneType to quelm_ui.fast.qmrect.qmrect.QmRect"),
+    (lambda: RectOverride("rect"), TypeError,
+     "Cannot convert str to quelm_ui.fast.qmrect.qmrect.QmRect"),
+    (lambda: RectOverride(lambda: 1 / 0), ZeroDivisionError, "division by zero"),
+    (lambda: ParamOverride(None), TypeError,
+     "Cannot convert NoneType to quelm_ui.fast.qmparam.qmparam.QmParam"),
+    (lambda: ParamOverride(5), TypeError,
+     "Cannot convert int to quelm_ui.fast.qmparam.qmparam.QmParam"),
+])
+def test_owner_failures_leave_state(zs, make_target, owner, error, message):
+    good = make_target("good")
+    zs.add(good.request)
+    zs.get_active_requests()
+    bad_owner = owner()
+    bad = ZRequest(bad_owner)
+    zs.add(bad)
+    before = fresh_state(zs)
+    with pytest.raises(error) as info:
+        zs.get_active_requests()
+    assert str(info.value) == message
+    assert registry(zs) is before[0] and len(before[0]) == 2
+    assert fresh_state(zs)[1:] == before[1:] and zs.is_dirty is True
+
+
+def test_rect_set_to_none_fails_the_rebuild(zs, make_target):
+    target = make_target("a")
+    target.owner.qmrect = None
+    zs.add(target.request)
+    with pytest.raises(TypeError, match="Cannot convert NoneType to .*QmRect"):
+        zs.get_active_requests()
+
+
+def test_missing_z_param_is_a_key_error(zs, make_target):
+    target = make_target("a")
+    del target.owner.params["z"]
+    zs.add(target.request)
+    with pytest.raises(KeyError):
+        zs.get_active_requests()
+
+
+@pytest.mark.parametrize("link, message", [
+    (lambda: 5, f"Cannot convert int to quelm_ui.fast.quelmcobj.quelmcobj.QuelmCobject"),
+    (lambda: 1 / 0, "division by zero"),
+])
+def test_owner_of_the_wrong_type(zs, link, message):
+    request = ZRequest.__new__(ZRequest)
+    request.__setstate__((link,) + (None,) * 6)
+    zs.add(request)
+    with pytest.raises((TypeError, ZeroDivisionError)) as info:
+        zs.get_active_requests()
+    assert str(info.value) == message
+
+
+def test_registry_entries_that_do_not_give_requests(zs, make_target, monkeypatch):
+    target = make_target("a")
+
+    class OddRef:
+        @staticmethod
+        def ref(obj):
+            return lambda: "not a request"
+
+    monkeypatch.setattr(zdispatch, "weakref", OddRef)
+    zs.add(target.request)
+    with pytest.raises(TypeError, match=f"^Cannot convert str to {PATH}.ZRequest$"):
+        zs.get_active_requests()
+
+
+def test_state_after_a_collector_clear(zs, make_target, system_table, entries_of):
+    target = make_target("a", rect=(0, 0, 5, 5))
+    zs.add(target.request)
+    zs.get_active_requests()
+    rects = rects_data(zs)
+    collector_clear(zs)
+    assert fresh_state(zs) == (None, None, None, None)
+    assert zs.last_hovered_request is None and zs.clicked_request is None
+    assert view_owner(zs, "rects") is rects  # views are released only on destruction
+    with pytest.raises(AttributeError) as info:
+        zs.add(target.request)
+    assert str(info.value) == "'NoneType' object has no attribute 'append'"
+    assert entries_of(info.value)[-1][0] == f"{PATH}.ZSystem.add"
+    zs.is_dirty = False
+    assert zs.cycle(QmVector2(1, 1), True, True, True, True) is None
+    with pytest.raises(TypeError, match="^'NoneType' object is not iterable$"):
+        zs.get_active_requests()
+    zs.mark_dirty()
+    with pytest.raises(TypeError, match="^object of type 'NoneType' has no len\\(\\)$"):
+        zs.get_active_requests()
+    with pytest.raises(TypeError, match="has no len"):
+        system_table._rebuild_arrays(zs)
+
+
+# ---- registrations made while a rebuild runs ----
+
+class Registering(QuelmCobject):
+    """An owner whose get_qmrect registers more requests with the dispatcher."""
+
+    def __init__(self, zs, extra, rect=QmRect(0, 0, 10, 10)):
+        super().__init__(rect)
+        self.zs, self.extra, self.calls = zs, extra, 0
+
+    def get_qmrect(self):
+        self.calls += 1
+        while self.extra:
+            self.zs.add(self.extra.pop())
+        return self.qmrect
+
+
+def test_requests_added_during_a_rebuild_are_kept(zs, make_target):
+    late = [make_target(f"late{i}", z=i) for i in range(5)]
+    owner = Registering(zs, [t.request for t in late])
+    request = ZRequest(owner)
+    zs.add(request)
+    assert zs.get_active_requests() == [request]  # rows only for what was registered
+    assert rows(zs) == [((0, 0, 10, 10), 0)]
+    assert zs.is_dirty is True  # the late ones still need their rows
+    assert len(registry(zs)) == 6
+    active = zs.get_active_requests()
+    assert active == [request] + [t.request for t in reversed(late)]
+    assert len(rows(zs)) == 6 and zs.is_dirty is False
+
+
+def test_requests_added_while_the_last_entries_are_dead(zs, make_target):
+    late = make_target("late", z=9)
+    owner = Registering(zs, [late.request])
+    first = ZRequest(owner)
+    gone = make_target("gone")
+    zs.add(first)
+    zs.add(gone.request)
+    gone.drop_owner()
+    zs.get_active_requests()
+    assert [ref() for ref in registry(zs)] == [first, late.request]
+    assert zs.get_active_requests() == [first, late.request]
+
+
+def test_nested_consumers_during_a_rebuild_do_not_rebuild(zs, make_target, system_table):
+    seen = []
+
+    class Nested(QuelmCobject):
+        def get_qmrect(self):
+            seen.append((zs.get_active_requests(), zs.is_dirty))
+            system_table._rebuild_arrays(zs)
+            return self.qmrect
+
+    first = make_target("first")
+    zs.add(first.request)
+    zs.get_active_requests()
+    owner = Nested()
+    nested = ZRequest(owner)
+    zs.add(nested)
+    assert zs.get_active_requests() == [first.request, nested]
+    assert seen == [([first.request], True)]  # the old snapshot, still dirty inside
+
+
+# ---- native table ----
+
+def test_native_add_and_rebuild(zs, make_target, system_table):
+    target = make_target("a", rect=(1, 1, 2, 2), z=4)
+    system_table.add(zs, target.request, 1)
+    assert zs.is_dirty is True
+    system_table._rebuild_arrays(zs)
+    assert zs.live_requests == [target.request] and rows(zs) == [((1, 1, 2, 2), 4)]
+    assert zs.is_dirty is True  # the rebuild itself leaves the flag alone
+    system_table._reset_arrays(zs)
+    assert_empty_arrays(zs)
+    assert zs.live_requests == [target.request]
+
+
+def test_native_add_errors(zs, system_table):
+    with pytest.raises(TypeError, match="cannot create weak reference to 'NoneType' object"):
+        system_table.add(zs, None, 1)
+    zs.__class__  # still usable
+    assert registry(zs) == []
+
+
+class Overriding(ZSystem):
+    def __init__(self):
+        self.calls = []
+
+    def add(self, z_request):
+        self.calls.append(("add", z_request))
+        return "ignored"
+
+    def mark_dirty(self):
+        self.calls.append(("mark_dirty",))
+        return "marked"
+
+    def get_active_requests(self):
+        self.calls.append(("get_active_requests",))
+        return self.result
+
+    def cycle(self, *args):
+        self.calls.append(("cycle",) + args)
+        return "cycled"
+
+
+def test_overrides_are_called_natively_with_dispatch(system_table, make_target):
+    zs = Overriding()
+    zs.result = ["listed"]
+    target = make_target("a")
+    pos = QmRect  # any object: the override receives it unchanged
+    assert system_table.add(zs, target.request, 0) is None
+    assert system_table.mark_dirty(zs, 0) == "marked"
+    assert system_table.get_active_requests(zs, 0) == ["listed"]
+    assert system_table.cycle(zs, pos, 1, 0, 2, 0, 0) == "cycled"
+    assert zs.calls == [("add", target.request), ("mark_dirty",), ("get_active_requests",),
+                        ("cycle", pos, True, False, True, False)]
+    assert registry(zs) == []
+
+
+def test_overrides_are_skipped_without_dispatch_and_from_python(system_table, make_target):
+    zs = Overriding()
+    target = make_target("a")
+    zs.is_dirty = False
+    system_table.add(zs, target.request, 1)
+    assert zs.is_dirty is True and len(registry(zs)) == 1
+    assert system_table.mark_dirty(zs, 1) is None
+    assert system_table.get_active_requests(zs, 1) == [target.request]
+    assert ZSystem.add(zs, target.request) is None and len(registry(zs)) == 2
+    assert zs.calls == []
+
+
+@pytest.mark.parametrize("result, message", [(("t",), "Expected list, got tuple"),
+                                             ("s", "Expected list, got str")])
+def test_get_active_requests_override_must_give_a_list(system_table, result, message):
+    zs = Overriding()
+    zs.result = result
+    with pytest.raises(TypeError) as info:
+        system_table.get_active_requests(zs, 0)
+    assert str(info.value) == message
+    zs.result = None
+    assert system_table.get_active_requests(zs, 0) is None
+
+
+def test_plain_instances_never_dispatch(zs, system_table):
+    assert system_table.mark_dirty(zs, 0) is None and zs.is_dirty is True
+
+
+# ---- pickling ----
+
+@pytest.mark.parametrize("action", [
+    lambda zs: pickle.dumps(zs),
+    lambda zs: copy.copy(zs),
+    lambda zs: copy.deepcopy(zs),
+    lambda zs: zs.__reduce__(),
+    lambda zs: zs.__setstate__(()),
+    lambda zs: zs.__setstate__(__pyx_state=None),
+])
+def test_pickling_is_refused(zs, action):
+    with pytest.raises(TypeError, match="^no default __reduce__ due to non-trivial __cinit__$"):
+        action(zs)
+
+
+# ---- the collector ----
+
+def test_dispatcher_in_a_cycle_is_collected(make_target):
+    zs = ZSystem()
+    target = make_target("a")
+    target.request.on_click_func = lambda: zs  # zs -> live list -> request -> lambda -> zs
+    zs.add(target.request)
+    zs.get_active_requests()
+    watcher = weakref.ref(target.request)
+    target.owner._z_request = None
+    del zs, target.request
+    gc.collect()
+    assert watcher() is None
+
+
+def test_gc_sees_the_six_references(zs, make_target):
+    target = make_target("a")
+    zs.add(target.request)
+    zs.get_active_requests()
+    zs.last_hovered_request = hovered = object()
+    zs.clicked_request = clicked = object()
+    referents = gc.get_referents(zs)
+    for obj in (registry(zs), hovered, clicked, zs.live_requests, rects_data(zs), z_indices(zs)):
+        assert any(obj is r for r in referents)
