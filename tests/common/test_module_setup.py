@@ -5,6 +5,8 @@ import pytest
 
 MODULES = [
     ("quelm_ui.fast.qmvector2.qmvector2", "qmvector2"),
+    ("quelm_ui.fast.zsystem.zdispatch", "zdispatch"),
+    ("quelm_ui.fast.raylib.quelm_raylib", "quelm_raylib"),
 ]
 
 
