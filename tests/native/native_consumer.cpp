@@ -1,8 +1,9 @@
 // A native consumer of the toolkit's binary contracts, built only for the tests
 // (quelm_ui_testbeds.native_consumer). At import it binds quelm_raylib's thirty exported entry
-// points by name and signature text and fetches QmVector2's and QmRect's native tables, as
-// another extension module of the toolkit would; its functions make those native calls for the
-// tests and check the error indicator after every call.
+// points by name and signature text and fetches QmVector2's, QmRect's and the dispatcher types'
+// native tables, as another extension module of the toolkit would; its functions make those
+// native calls for the tests and check the error indicator after every call. This file holds
+// the module and the bridge half; consumer_dispatch.cpp the dispatcher half.
 #include <Python.h>
 
 #include "quelm_ui/fast/common/qmrect_abi.hpp"
@@ -13,6 +14,9 @@
 #include "quelm_ui/fast/qmvector2/qmvector2_api.hpp"
 #include "quelm_ui/fast/raylib/quelm_raylib_capi.hpp"
 
+#include "consumer_internal.hpp"
+
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -578,6 +582,11 @@ PyObject* py_vector_table(PyObject*, PyObject* const* args, Py_ssize_t nargs) no
             return nullptr;
         }
     }
+    if (!(v[0] > INT32_MIN - 1.0 && v[0] < INT32_MAX + 1.0 && v[1] > INT32_MIN - 1.0 &&
+          v[1] < INT32_MAX + 1.0)) {
+        PyErr_SetString(PyExc_OverflowError, "x1 and y1 must fit cfrom_ints' 32-bit integers");
+        return nullptr;
+    }
     const vector2::qm_vector2_methods_t& m = *g_types.vector_methods;
     Ref results = Ref::steal(PyDict_New());
     Ref a = Ref::steal(reinterpret_cast<PyObject*>(m.new_(v[0], v[1])));
@@ -702,7 +711,8 @@ PyMethodDef methods[] = {
 };
 
 int exec_consumer(PyObject* module) noexcept {
-    if (bind_raylib() < 0 || import_types() < 0 || PyModule_AddFunctions(module, methods) < 0) {
+    if (bind_raylib() < 0 || import_types() < 0 || PyModule_AddFunctions(module, methods) < 0 ||
+        add_dispatch_functions(module) < 0) {
         return -1;
     }
     return 0;
