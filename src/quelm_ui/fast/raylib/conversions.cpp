@@ -35,6 +35,30 @@ int check_tuple(PyObject* obj, Py_ssize_t needed) noexcept {
     return 0;
 }
 
+// The float conversion of tuple items and attributes. An exact int takes the same
+// PyLong_AsDouble path that int.__float__ takes (same rounding, same OverflowError), without the
+// intermediate float object; everything else goes through the interpreter's float protocol.
+int item_double(PyObject* obj, double& out) noexcept {
+    if (PyLong_CheckExact(obj)) {
+        const double value = PyLong_AsDouble(obj);
+        if (value == -1.0 && PyErr_Occurred()) {
+            return -1;
+        }
+        out = value;
+        return 0;
+    }
+    return to_double(obj, out);
+}
+
+int item_float32(PyObject* obj, float& out) noexcept {
+    double value = 0.0;
+    if (item_double(obj, value) < 0) {
+        return -1;
+    }
+    out = static_cast<float>(value);
+    return 0;
+}
+
 // Items 0..count-1 of a checked tuple as 32-bit floats; the first failure stops.
 // May call back into Python (__float__); the caller holds the tuple.
 int tuple_floats(PyObject* tuple, float* out, Py_ssize_t count) noexcept {
@@ -42,7 +66,7 @@ int tuple_floats(PyObject* tuple, float* out, Py_ssize_t count) noexcept {
         return -1;
     }
     for (Py_ssize_t i = 0; i < count; ++i) {
-        if (to_float32(PyTuple_GET_ITEM(tuple, i), out[i]) < 0) {
+        if (item_float32(PyTuple_GET_ITEM(tuple, i), out[i]) < 0) {
             return -1;
         }
     }
@@ -75,7 +99,7 @@ int offset_component(PyObject* vector, PyObject* name, float& out) noexcept {
         return 0;
     }
     Ref sum = Ref::steal(PyNumber_Add(value.get(), g_constants.position_offset));
-    return sum ? to_float32(sum.get(), out) : -1;
+    return sum ? item_float32(sum.get(), out) : -1;
 }
 
 int vector4_from_mapping(PyObject* item, Vector4& out) noexcept {
@@ -98,7 +122,7 @@ int vector4_from_mapping(PyObject* item, Vector4& out) noexcept {
     }
     float* const fields[4] = {&out.x, &out.y, &out.z, &out.w};
     for (int k = 0; k < 4; ++k) {
-        if (to_float32(values[k].get(), *fields[k]) < 0) {
+        if (item_float32(values[k].get(), *fields[k]) < 0) {
             return -1;
         }
     }
@@ -106,7 +130,7 @@ int vector4_from_mapping(PyObject* item, Vector4& out) noexcept {
 }
 
 int float_from_item(PyObject* item, float& out) noexcept {
-    return to_float32(item, out);
+    return item_float32(item, out);
 }
 
 // Converts every element of `values` with `convert` and appends it to `out`. Exact lists and
@@ -213,7 +237,7 @@ int set_color(PyObject* tuple, Color& out) noexcept {
     double components[4] = {0.0, 0.0, 0.0, 255.0};
     Ref failure;
     for (Py_ssize_t i = 0; i < count; ++i) {
-        if (to_double(PyTuple_GET_ITEM(tuple, i), components[i]) < 0) {
+        if (item_double(PyTuple_GET_ITEM(tuple, i), components[i]) < 0) {
             failure = Ref::steal(PyErr_GetRaisedException());
         }
     }
@@ -273,11 +297,11 @@ int set_fval_from_tuple4(PyObject* tuple, float (&out)[4]) noexcept {
 
 int set_fval_from_qmvector2(PyObject* vector, float (&out)[2]) noexcept {
     Ref x = Ref::steal(PyObject_GetAttr(vector, g_constants.x));
-    if (!x || to_float32(x.get(), out[0]) < 0) {
+    if (!x || item_float32(x.get(), out[0]) < 0) {
         return -1;
     }
     Ref y = Ref::steal(PyObject_GetAttr(vector, g_constants.y));
-    if (!y || to_float32(y.get(), out[1]) < 0) {
+    if (!y || item_float32(y.get(), out[1]) < 0) {
         return -1;
     }
     return 0;
