@@ -186,8 +186,16 @@ PyObject* py_addresses(PyObject*, PyObject*) noexcept {
     return result;
 }
 
+// Hands the log over and starts a new one, so that each read covers the calls made since the
+// previous read (a test body can then run repeatedly, as the leak check runs it).
 PyObject* py_calls(PyObject*, PyObject*) noexcept {
-    return PyList_GetSlice(g_log, 0, PyList_GET_SIZE(g_log));
+    PyObject* fresh = PyList_New(0);
+    if (!fresh) {
+        return nullptr;
+    }
+    PyObject* log = g_log;
+    g_log = fresh;
+    return log;
 }
 
 PyObject* py_clear(PyObject*, PyObject*) noexcept {
@@ -227,7 +235,8 @@ PyObject* py_calls_with_pending_error(PyObject*, PyObject*) noexcept {
 PyMethodDef methods[] = {
     {"addresses", py_addresses, METH_NOARGS,
      "The address of every fake raylib function, keyed by raylib name."},
-    {"calls", py_calls, METH_NOARGS, "A copy of the call log: one tuple per call."},
+    {"calls", py_calls, METH_NOARGS,
+     "The calls logged since the previous calls() or clear(): one tuple per call."},
     {"clear", py_clear, METH_NOARGS,
      "Empties the log and forgets locations, raise_in and the pending-error count."},
     {"set_location", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(py_set_location)),

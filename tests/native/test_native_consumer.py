@@ -138,32 +138,36 @@ def test_a_callback_error_stops_the_native_cycle():
         nc.frame(system, 5, 5, 0, 0, 0, 0, 0)
 
 
+class Logged(ZSystem):
+    """A Python subclass overriding three entries that have native-table slots."""
+
+    calls: list = []
+
+    def add(self, z_request):
+        self.calls.append(("add", z_request))
+
+    def cycle(self, mouse_pos, mouse_down, mouse_up, any_wheel, wheel_down):
+        self.calls.append(("cycle", type(mouse_pos), pair(mouse_pos), mouse_down))
+        return "overridden"
+
+    def get_active_requests(self):
+        return ["active"]
+
+
 def test_the_dispatch_flag_honours_python_overrides():
-    calls = []
-
-    class Logged(ZSystem):
-        def add(self, z_request):
-            calls.append(("add", z_request))
-
-        def cycle(self, mouse_pos, mouse_down, mouse_up, any_wheel, wheel_down):
-            calls.append(("cycle", type(mouse_pos), pair(mouse_pos), mouse_down))
-            return "overridden"
-
-        def get_active_requests(self):
-            return ["active"]
-
+    Logged.calls.clear()
     system = Logged()
     owner = QuelmCobject(QmRect(0, 0, 10, 10), 0)
     request = nc.new_request(owner, None, None, None, None, None, None)
     nc.system_call(system, "add", request, 0)
     assert nc.frame(system, 1.5, 2.5, 1, 0, 0, 0, 0) == "overridden"
     assert nc.system_call(system, "get_active_requests", 0) == ["active"]
-    assert calls == [("add", request), ("cycle", QmVector2, (1.5, 2.5), True)]
+    assert Logged.calls == [("add", request), ("cycle", QmVector2, (1.5, 2.5), True)]
     # With the flag set the native bodies run.
     nc.system_call(system, "add", request, 1)
     assert nc.frame(system, 1, 1, 0, 0, 0, 0, 1) is None
     assert nc.system_call(system, "get_active_requests", 1) == [request]
-    assert len(calls) == 2
+    assert len(Logged.calls) == 2
 
 
 def test_marking_dirty_and_rebuilding_through_the_table():

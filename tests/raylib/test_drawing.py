@@ -4,6 +4,7 @@ order, inputs of the wrong shape, and failures that must leave raylib uncalled."
 from __future__ import annotations
 
 import builtins
+import contextlib
 import sys
 
 import pytest
@@ -17,14 +18,16 @@ QMRECT = f"{QmRect.__module__}.{QmRect.__name__}"
 WHITE = (255, 255, 255, 255)
 
 
-@pytest.fixture
-def base_color(rl):
-    """Restores _base_color_qmvec_ez (and clears a builtins stand-in) after the test."""
+@contextlib.contextmanager
+def base_color_restored(rl):
+    """Restores _base_color_qmvec_ez (and removes a builtins stand-in) on leaving."""
     saved = rl._base_color_qmvec_ez
-    yield
-    rl._base_color_qmvec_ez = saved
-    if hasattr(builtins, "_base_color_qmvec_ez"):
-        del builtins._base_color_qmvec_ez
+    try:
+        yield
+    finally:
+        rl._base_color_qmvec_ez = saved
+        if hasattr(builtins, "_base_color_qmvec_ez"):
+            del builtins._base_color_qmvec_ez
 
 
 # ---- what raylib receives ----
@@ -288,45 +291,50 @@ def test_a_none_position_fails_on_x_after_the_texture_was_read(rl, fake):
     assert fake.calls() == []
 
 
-def test_a_none_tint_is_refused_without_calling_raylib(rl, fake, base_color, entries_of):
-    with pytest.raises(TypeError, match=f"^Cannot convert NoneType to {QMRECT}$") as info:
-        rl.draw_texture_qmvec(Texture(), QmVector2(1, 2), None, False)
-    names = [name for name, _ in entries_of(info.value)]
-    assert entry_name("c_draw_texture_qmvec") in names and entry_name("draw_texture_qmvec") in names
-    rl._base_color_qmvec_ez = None
-    with pytest.raises(TypeError, match=f"^Cannot convert NoneType to {QMRECT}$"):
-        rl.draw_texture_qmvec_ez(Texture(), QmVector2(1, 2), False)
-    assert fake.calls() == []
+def test_a_none_tint_is_refused_without_calling_raylib(rl, fake, entries_of):
+    with base_color_restored(rl):
+        with pytest.raises(TypeError, match=f"^Cannot convert NoneType to {QMRECT}$") as info:
+            rl.draw_texture_qmvec(Texture(), QmVector2(1, 2), None, False)
+        names = [name for name, _ in entries_of(info.value)]
+        assert entry_name("c_draw_texture_qmvec") in names
+        assert entry_name("draw_texture_qmvec") in names
+        rl._base_color_qmvec_ez = None
+        with pytest.raises(TypeError, match=f"^Cannot convert NoneType to {QMRECT}$"):
+            rl.draw_texture_qmvec_ez(Texture(), QmVector2(1, 2), False)
+        assert fake.calls() == []
 
 
-def test_base_color_is_looked_up_on_every_call(rl, fake, base_color):
-    assert type(rl._base_color_qmvec_ez) is QmRect
-    assert (rl._base_color_qmvec_ez.x, rl._base_color_qmvec_ez.y, rl._base_color_qmvec_ez.w,
-            rl._base_color_qmvec_ez.h) == (255.0, 255.0, 255.0, 255.0)
-    rl.draw_texture_qmvec_ez(Texture(), QmVector2(0, 0), False)
-    rl._base_color_qmvec_ez = QmRect(0, 0, 0, 255)
-    rl.draw_texture_qmvec_ez(Texture(), QmVector2(0, 0), False)
-    rl._base_color_qmvec_ez.y = 300
-    rl.draw_texture_qmvec_ez(Texture(), QmVector2(0, 0), False)
-    assert [call[4] for call in fake.calls()] == [WHITE, (0, 0, 0, 255), (0, 44, 0, 255)]
-
-
-def test_base_color_falls_back_to_builtins_then_raises_name_error(rl, fake, base_color):
-    del rl._base_color_qmvec_ez
-    with pytest.raises(NameError, match="^name '_base_color_qmvec_ez' is not defined$"):
+def test_base_color_is_looked_up_on_every_call(rl, fake):
+    with base_color_restored(rl):
+        assert type(rl._base_color_qmvec_ez) is QmRect
+        assert (rl._base_color_qmvec_ez.x, rl._base_color_qmvec_ez.y, rl._base_color_qmvec_ez.w,
+                rl._base_color_qmvec_ez.h) == (255.0, 255.0, 255.0, 255.0)
         rl.draw_texture_qmvec_ez(Texture(), QmVector2(0, 0), False)
-    builtins._base_color_qmvec_ez = QmRect(7, 8, 9, 10)
-    rl.draw_texture_qmvec_ez(Texture(), QmVector2(0, 0), False)
-    assert [call[4] for call in fake.calls()] == [(7, 8, 9, 10)]
+        rl._base_color_qmvec_ez = QmRect(0, 0, 0, 255)
+        rl.draw_texture_qmvec_ez(Texture(), QmVector2(0, 0), False)
+        rl._base_color_qmvec_ez.y = 300
+        rl.draw_texture_qmvec_ez(Texture(), QmVector2(0, 0), False)
+        assert [call[4] for call in fake.calls()] == [WHITE, (0, 0, 0, 255), (0, 44, 0, 255)]
+
+
+def test_base_color_falls_back_to_builtins_then_raises_name_error(rl, fake):
+    with base_color_restored(rl):
+        del rl._base_color_qmvec_ez
+        with pytest.raises(NameError, match="^name '_base_color_qmvec_ez' is not defined$"):
+            rl.draw_texture_qmvec_ez(Texture(), QmVector2(0, 0), False)
+        builtins._base_color_qmvec_ez = QmRect(7, 8, 9, 10)
+        rl.draw_texture_qmvec_ez(Texture(), QmVector2(0, 0), False)
+        assert [call[4] for call in fake.calls()] == [(7, 8, 9, 10)]
 
 
 @pytest.mark.parametrize("value, type_name", [(5, "int"), ((255, 255, 255, 255), "tuple"),
                                               (QmVector2(1, 2), QMVECTOR2)])
-def test_base_color_of_another_type_is_refused(rl, fake, base_color, value, type_name):
-    rl._base_color_qmvec_ez = value
-    with pytest.raises(TypeError, match=f"^Cannot convert {type_name} to {QMRECT}$"):
-        rl.draw_texture_qmvec_ez(Texture(), QmVector2(0, 0), False)
-    assert fake.calls() == []
+def test_base_color_of_another_type_is_refused(rl, fake, value, type_name):
+    with base_color_restored(rl):
+        rl._base_color_qmvec_ez = value
+        with pytest.raises(TypeError, match=f"^Cannot convert {type_name} to {QMRECT}$"):
+            rl.draw_texture_qmvec_ez(Texture(), QmVector2(0, 0), False)
+        assert fake.calls() == []
 
 
 # ---- failures, tracebacks, references ----
@@ -345,7 +353,7 @@ def test_failures_carry_the_operation_and_the_function_entries(rl, fake, entries
     assert fake.calls() == []
 
 
-def test_arguments_keep_their_reference_counts(rl, fake, base_color):
+def test_arguments_keep_their_reference_counts(rl, fake):
     texture, source, position, color = Texture(), (0, 0, 4, 4), (1, 2), (1, 2, 3)
     vector, rect = QmVector2(1, 2), QmRect(1, 2, 3, 4)
     objects = (texture, source, position, color, vector, rect, rl._base_color_qmvec_ez)
@@ -359,5 +367,5 @@ def test_arguments_keep_their_reference_counts(rl, fake, base_color):
             rl.draw_texture_rec(texture, source, position, (1,))
         with pytest.raises(TypeError):
             rl.draw_texture_qmvec(texture, vector, None, True)
-    fake.clear()
+    assert len(fake.calls()) == 80
     assert [sys.getrefcount(obj) for obj in objects] == before

@@ -13,6 +13,7 @@ from quelm_ui.fast.qmrect.qmrect import QmRect
 FUNCTIONS = ["init_raylib_pointers", *sorted({name for name, _, _ in python_calls()})]
 
 
+@pytest.mark.no_leakcheck
 def test_the_module_binds_32_functions_and_the_base_colour_between_the_qmvec_pair(run_python):
     proc = run_python("""
         from quelm_ui.fast.raylib import quelm_raylib
@@ -45,6 +46,7 @@ def test_function_metadata(rl, name):
     assert function.__annotations__["return"] == ("int" if "location" in name else "None")
 
 
+@pytest.mark.no_leakcheck
 def test_a_second_initialisation_is_refused(run_python):
     run_python("""
         import importlib.util
@@ -63,6 +65,7 @@ def test_a_second_initialisation_is_refused(run_python):
     """)
 
 
+@pytest.mark.no_leakcheck
 def test_siblings_are_imported_in_order(run_python):
     proc = run_python("""
         import sys
@@ -101,6 +104,7 @@ STAND_IN = """
 """
 
 
+@pytest.mark.no_leakcheck
 @pytest.mark.parametrize("module, name, replacement, expected", [
     ("quelm_ui.fast.qmshader.qmshader", "QmShader", "42",
      "TypeError: quelm_ui.fast.qmshader.qmshader.QmShader is not a type object"),
@@ -117,6 +121,7 @@ def test_sibling_import_failures_abort_the_import(run_python, module, name, repl
     assert proc.stdout.strip() == expected
 
 
+@pytest.mark.no_leakcheck
 def test_a_missing_sibling_type_raises_attribute_error(run_python):
     proc = run_python(STAND_IN.format(module="quelm_ui.fast.qmrect.qmrect", name="QmRect",
                                       replacement="None").replace("fake.QmRect = None",

@@ -236,12 +236,13 @@ class Hinted:
         return self.hint
 
 
-@pytest.mark.parametrize("values", [
-    [0.5, 1, 2.25], (0.5, 1, 2.25), generate([0.5, 1, 2.25]), iter([0.5, 1, 2.25]),
-    Hinted([0.5, 1, 2.25], 10**12), Hinted([0.5, 1, 2.25], 0), {0.5: 1, 1: 2, 2.25: 3},
+# Factories, so that every run of a test gets a fresh iterator.
+@pytest.mark.parametrize("make", [
+    lambda v: list(v), lambda v: tuple(v), lambda v: generate(v), lambda v: iter(v),
+    lambda v: Hinted(v, 10**12), lambda v: Hinted(v, 0), lambda v: dict.fromkeys(v),
 ], ids=["list", "tuple", "generator", "iterator", "hint-too-large", "hint-too-small", "dict"])
-def test_float_arrays_from_any_iterable(rl, fake, values):
-    rl.set_qmshader_value_float_v(QM, 7, values)
+def test_float_arrays_from_any_iterable(rl, fake, make):
+    rl.set_qmshader_value_float_v(QM, 7, make([0.5, 1, 2.25]))
     assert fake.calls() == [("SetShaderValueV", QM_RECORD, 7, floats(0.5, 1, 2.25), 0, 3)]
 
 
@@ -252,21 +253,22 @@ def test_float_array_elements_narrow(rl, fake):
 
 
 @pytest.mark.parametrize("name", ["set_qmshader_value_float_v", "set_qmshader_value_vec4_v"])
-@pytest.mark.parametrize("values", [[], (), generate([]), {}])
-def test_empty_arrays_make_no_call(rl, fake, name, values):
-    assert getattr(rl, name)(QM, 1, values) is None
+@pytest.mark.parametrize("make", [list, tuple, generate, dict.fromkeys],
+                         ids=["list", "tuple", "generator", "dict"])
+def test_empty_arrays_make_no_call(rl, fake, name, make):
+    assert getattr(rl, name)(QM, 1, make([])) is None
     assert fake.calls() == []
 
 
-@pytest.mark.parametrize("values, error, message", [
-    ([1.0, "a"], TypeError, "must be real number, not str"),
-    (None, TypeError, "'NoneType' object is not iterable"),
-    (5, TypeError, "'int' object is not iterable"),
-    (generate([1.0, None]), TypeError, "must be real number, not NoneType"),
-])
-def test_bad_float_arrays(rl, fake, values, error, message):
+@pytest.mark.parametrize("make, error, message", [
+    (lambda: [1.0, "a"], TypeError, "must be real number, not str"),
+    (lambda: None, TypeError, "'NoneType' object is not iterable"),
+    (lambda: 5, TypeError, "'int' object is not iterable"),
+    (lambda: generate([1.0, None]), TypeError, "must be real number, not NoneType"),
+], ids=["list", "none", "int", "generator"])
+def test_bad_float_arrays(rl, fake, make, error, message):
     with pytest.raises(error, match=f"^{message}$"):
-        rl.set_qmshader_value_float_v(QM, 1, values)
+        rl.set_qmshader_value_float_v(QM, 1, make())
     assert fake.calls() == []
 
 
