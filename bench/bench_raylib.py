@@ -27,7 +27,9 @@ as code without the bridge must.
 
 from __future__ import annotations
 
+import contextlib
 import hashlib
+import io
 import pathlib
 import subprocess
 import sys
@@ -74,7 +76,8 @@ def build_cffi_peer() -> pathlib.Path:
     ffi = cffi.FFI()
     ffi.cdef(CDEF)
     ffi.set_source(MODULE, '#include "raylib_decls_c.h"')
-    ffi.emit_c_code(str(folder / f"{MODULE}.c"))
+    with contextlib.redirect_stdout(io.StringIO()):
+        ffi.emit_c_code(str(folder / f"{MODULE}.c"))
     subprocess.run(
         ["cc", "-O2", "-shared", "-fPIC", f"-I{sysconfig.get_paths()['include']}", f"-I{folder}",
          str(folder / f"{MODULE}.c"), "-o", str(target), str(noop), f"-Wl,-rpath,{noop.parent}"],

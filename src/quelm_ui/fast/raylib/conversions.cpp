@@ -40,6 +40,11 @@ int check_tuple(PyObject* obj, Py_ssize_t needed) noexcept {
 // intermediate float object; everything else goes through the interpreter's float protocol.
 int item_double(PyObject* obj, double& out) noexcept {
     if (PyLong_CheckExact(obj)) {
+        const auto* number = reinterpret_cast<PyLongObject*>(obj);
+        if (PyUnstable_Long_IsCompact(number)) {
+            out = static_cast<double>(PyUnstable_Long_CompactValue(number));
+            return 0;
+        }
         const double value = PyLong_AsDouble(obj);
         if (value == -1.0 && PyErr_Occurred()) {
             return -1;
@@ -77,14 +82,44 @@ uint8_t color_component(double value) noexcept {
     return static_cast<uint8_t>(truncate_to_int32(value));
 }
 
+// The value of a single-digit exact int (|value| < 2**30, so it fits every 32-bit target with its
+// sign), or false for anything the shared conversions must handle.
+bool compact_int(PyObject* obj, Py_ssize_t& out) noexcept {
+    if (!PyLong_CheckExact(obj)) {
+        return false;
+    }
+    const auto* number = reinterpret_cast<PyLongObject*>(obj);
+    if (!PyUnstable_Long_IsCompact(number)) {
+        return false;
+    }
+    out = PyUnstable_Long_CompactValue(number);
+    return true;
+}
+
 int attr_uint32(PyObject* obj, PyObject* name, uint32_t& out) noexcept {
     Ref value = Ref::steal(PyObject_GetAttr(obj, name));
-    return value ? to_uint32(value.get(), out) : -1;
+    if (!value) {
+        return -1;
+    }
+    Py_ssize_t small = 0;
+    if (compact_int(value.get(), small) && small >= 0) {
+        out = static_cast<uint32_t>(small);
+        return 0;
+    }
+    return to_uint32(value.get(), out);
 }
 
 int attr_int32(PyObject* obj, PyObject* name, int32_t& out) noexcept {
     Ref value = Ref::steal(PyObject_GetAttr(obj, name));
-    return value ? to_int32(value.get(), out) : -1;
+    if (!value) {
+        return -1;
+    }
+    Py_ssize_t small = 0;
+    if (compact_int(value.get(), small)) {
+        out = static_cast<int32_t>(small);
+        return 0;
+    }
+    return to_int32(value.get(), out);
 }
 
 // Attribute `name` of a QmVector2 plus 0.01 as a Python float, narrowed. An exact float is summed
