@@ -17,24 +17,6 @@ namespace {
 // lying __length_hint__ cannot make the conversion fail.
 constexpr Py_ssize_t kMaxReserve = 1 << 16;
 
-// A tuple that the helpers index without further checks: None (TypeError), a non-tuple
-// (TypeError) and fewer than `needed` items (IndexError) are refused before any item is read.
-int check_tuple(PyObject* obj, Py_ssize_t needed) noexcept {
-    if (obj == Py_None) {
-        PyErr_SetString(PyExc_TypeError, "'NoneType' object is not subscriptable");
-        return -1;
-    }
-    if (!PyTuple_Check(obj)) {
-        err::expected_got("tuple", obj);
-        return -1;
-    }
-    if (PyTuple_GET_SIZE(obj) < needed) {
-        PyErr_SetString(PyExc_IndexError, "tuple index out of range");
-        return -1;
-    }
-    return 0;
-}
-
 // The float conversion of tuple items and attributes. An exact int takes the same
 // PyLong_AsDouble path that int.__float__ takes (same rounding, same OverflowError), without the
 // intermediate float object; everything else goes through the interpreter's float protocol.
@@ -213,6 +195,22 @@ int array_from_iterable(PyObject* values, std::vector<T>& out,
 }
 
 } // namespace
+
+int check_tuple(PyObject* obj, Py_ssize_t needed) noexcept {
+    if (obj == Py_None) {
+        PyErr_SetString(PyExc_TypeError, "'NoneType' object is not subscriptable");
+        return -1;
+    }
+    if (!PyTuple_Check(obj)) {
+        err::expected_got("tuple", obj);
+        return -1;
+    }
+    if (PyTuple_GET_SIZE(obj) < needed) {
+        PyErr_SetString(PyExc_IndexError, "tuple index out of range");
+        return -1;
+    }
+    return 0;
+}
 
 int get_c_texture(PyObject* texture, Texture2D& out) noexcept {
     if (attr_uint32(texture, g_constants.id, out.id) < 0 ||

@@ -12,6 +12,11 @@
 
 namespace qm::raylib {
 
+// A tuple read natively without further checks: None ("'NoneType' object is not subscriptable")
+// and a non-tuple ("Expected tuple, got ...") raise TypeError, fewer than `needed` items
+// IndexError "tuple index out of range". Returns 0 or -1.
+int check_tuple(PyObject* obj, Py_ssize_t needed) noexcept;
+
 // Texture2D from attributes id (unsigned 32-bit), width, height, mipmaps, format (signed 32-bit)
 // of `texture` (borrowed), read and converted in that order; the first failure stops.
 int get_c_texture(PyObject* texture, Texture2D& out) noexcept;

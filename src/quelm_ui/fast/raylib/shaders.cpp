@@ -32,12 +32,7 @@ union UniformBuffer {
 // kinds 0-3, as the low 32 bits of their __index__ for every other type number. None and
 // non-tuples raise TypeError; the first item that fails stops. May call back into Python.
 int pack_uniform(PyObject* value, int uniform_type, UniformBuffer& out) noexcept {
-    if (value == Py_None) {
-        PyErr_SetString(PyExc_TypeError, "'NoneType' object is not subscriptable");
-        return -1;
-    }
-    if (!PyTuple_Check(value)) {
-        err::expected_got("tuple", value);
+    if (check_tuple(value, 0) < 0) {
         return -1;
     }
     const Py_ssize_t count = std::min<Py_ssize_t>(PyTuple_GET_SIZE(value), 4);
