@@ -4,6 +4,7 @@ system's modules rely on, and the small Python surface tests and users build on.
 import ctypes
 import gc
 import weakref
+from types import SimpleNamespace
 
 import pytest
 
@@ -217,10 +218,7 @@ def test_shader_fields():
 
 
 def test_render_texture():
-    class Binding:
-        texture = "the texture"
-
-    holder = QmRenderTexture(Binding())
+    holder = QmRenderTexture(SimpleNamespace(texture="the texture"))
     c_get_texture = table_slot(QmRenderTexture, 13, ctypes.PYFUNCTYPE(OBJ, OBJ))
     assert holder.get_texture() == "the texture" and c_get_texture(holder) == "the texture"
     empty = QmRenderTexture()

@@ -123,18 +123,14 @@ class Target:
         self.owner = None
 
 
-@pytest.fixture
-def log() -> list:
-    return []
+def fresh():
+    """A new dispatcher, an empty callback log and a target factory writing into that log.
 
+    Tests build their state with this rather than with fixtures, so that the leak check can
+    run a test function again and again from a clean start."""
+    log: list = []
 
-@pytest.fixture
-def make_target(log):
-    def make(name, rect=(0, 0, 10, 10), z=0, **kwargs) -> Target:
+    def make_target(name, rect=(0, 0, 10, 10), z=0, **kwargs) -> Target:
         return Target(name, log, rect, z, **kwargs)
-    return make
 
-
-@pytest.fixture
-def zs():
-    return ZSystem()
+    return ZSystem(), log, make_target

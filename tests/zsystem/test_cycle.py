@@ -14,7 +14,7 @@ from quelm_ui.fast.qmvector2.qmvector2 import QmVector2
 from quelm_ui.fast.zsystem import zdispatch
 from quelm_ui.fast.zsystem.zdispatch import ZRequest, ZSystem
 
-from .conftest import registry
+from .conftest import fresh, registry
 
 PATH = "quelm_ui.fast.zsystem.zdispatch"
 
@@ -25,16 +25,17 @@ def frame(zs, x, y, *flags):
                     "wheel_down" in flags)
 
 
-@pytest.fixture
-def scene(zs, make_target):
-    targets = {
+def fresh_scene():
+    """A dispatcher with A and B side by side (z 1) and C overlapping A (z 2), registered."""
+    zs, log, make_target = fresh()
+    scene = {
         "A": make_target("A", rect=(0, 0, 10, 10), z=1),
         "B": make_target("B", rect=(20, 0, 10, 10), z=1),
         "C": make_target("C", rect=(5, 0, 10, 10), z=2),
     }
-    for target in targets.values():
+    for target in scene.values():
         zs.add(target.request)
-    return targets
+    return zs, log, make_target, scene
 
 
 A, B, C, NOWHERE = (1, 1), (21, 1), (6, 1), (50, 50)
@@ -78,14 +79,16 @@ SCRIPTS = {
 
 
 @pytest.mark.parametrize("script", SCRIPTS.values(), ids=SCRIPTS.keys())
-def test_frames(zs, scene, log, script):
+def test_frames(script):
+    zs, log, make_target, scene = fresh_scene()
     for position, flags, expected in script:
         del log[:]
         assert frame(zs, *position, *flags) is None
         assert log == expected, (position, flags)
 
 
-def test_state_fields_follow_the_frames(zs, scene):
+def test_state_fields_follow_the_frames():
+    zs, log, make_target, scene = fresh_scene()
     a, b = scene["A"].request, scene["B"].request
     frame(zs, *A, "down")
     assert (zs.last_hovered_request, zs.clicked_request) == (a, a)
@@ -97,7 +100,8 @@ def test_state_fields_follow_the_frames(zs, scene):
     assert zs.last_hovered_request is b
 
 
-def test_no_targets(zs, log, make_target):
+def test_no_targets():
+    zs, log, make_target = fresh()
     assert frame(zs, 1, 1, "down", "up", "wheel") is None
     assert zs.last_hovered_request is None and zs.clicked_request is None
     target = make_target("A")
@@ -111,7 +115,8 @@ def test_no_targets(zs, log, make_target):
     assert log == [("unhover", "A")]
 
 
-def test_owner_gone_while_pressed(zs, scene, log):
+def test_owner_gone_while_pressed():
+    zs, log, make_target, scene = fresh_scene()
     frame(zs, *A, "down")
     scene["A"].drop_owner()
     del log[:]
@@ -122,7 +127,8 @@ def test_owner_gone_while_pressed(zs, scene, log):
     assert log == [("unhover", "A")]
 
 
-def test_dirty_dispatcher_rebuilds_first(zs, scene, log):
+def test_dirty_dispatcher_rebuilds_first():
+    zs, log, make_target, scene = fresh_scene()
     frame(zs, *A)
     late = QuelmCobject(QmRect(0, 0, 10, 10), 9)
     request = ZRequest(late, lambda: log.append(("hover", "late")))
@@ -131,7 +137,8 @@ def test_dirty_dispatcher_rebuilds_first(zs, scene, log):
     assert log[-2:] == [("unhover", "A"), ("hover", "late")] and zs.is_dirty is False
 
 
-def test_moves_are_seen_only_after_mark_dirty(zs, scene, log):
+def test_moves_are_seen_only_after_mark_dirty():
+    zs, log, make_target, scene = fresh_scene()
     frame(zs, *A)
     scene["A"].owner.qmrect = QmRect(100, 100, 10, 10)
     frame(zs, *A)
@@ -143,7 +150,8 @@ def test_moves_are_seen_only_after_mark_dirty(zs, scene, log):
 
 # ---- the callback protocol ----
 
-def test_two_stage_protocol(zs, make_target):
+def test_two_stage_protocol():
+    zs, log, make_target = fresh()
     calls = []
     target = make_target("T")
     target.request.on_click_func = lambda: (lambda: calls.append("second")) if not calls.append(
@@ -154,21 +162,23 @@ def test_two_stage_protocol(zs, make_target):
     assert calls == ["plain", "first", "second"]
 
 
-def test_scroll_reads_bind_type_at_each_delivery(zs, make_target, monkeypatch):
-    received = []
-    target = make_target("T")
-    target.request.on_scroll_func = lambda: (lambda *args: received.append(args))
-    zs.add(target.request)
+class Kinds:
+    Scroll = "custom"
 
-    class Kinds:
-        Scroll = "custom"
 
-    monkeypatch.setattr(zdispatch, "BindType", Kinds)
-    frame(zs, *A, "wheel", "wheel_down")
-    monkeypatch.setattr(zdispatch, "BindType", BindType)
-    frame(zs, *A, "wheel")
-    assert received == [("custom", True), (BindType.Scroll, False)]
-    assert all(type(args[1]) is bool for args in received)
+def test_scroll_reads_bind_type_at_each_delivery():
+    zs, log, make_target = fresh()
+    with pytest.MonkeyPatch.context() as monkeypatch:
+        received = []
+        target = make_target("T")
+        target.request.on_scroll_func = lambda: (lambda *args: received.append(args))
+        zs.add(target.request)
+        monkeypatch.setattr(zdispatch, "BindType", Kinds)
+        frame(zs, *A, "wheel", "wheel_down")
+        monkeypatch.setattr(zdispatch, "BindType", BindType)
+        frame(zs, *A, "wheel")
+        assert received == [("custom", True), (BindType.Scroll, False)]
+        assert all(type(args[1]) is bool for args in received)
 
 
 @pytest.mark.parametrize("scroll, error, message", [
@@ -177,7 +187,8 @@ def test_scroll_reads_bind_type_at_each_delivery(zs, make_target, monkeypatch):
     (lambda: (lambda: None), TypeError,
      "<lambda>.<locals>.<lambda>() takes 0 positional arguments but 2 were given"),
 ])
-def test_scroll_failures(zs, make_target, log, scroll, error, message, entries_of):
+def test_scroll_failures(scroll, error, message, entries_of):
+    zs, log, make_target = fresh()
     target = make_target("T")
     target.request.on_scroll_func = scroll
     zs.add(target.request)
@@ -200,19 +211,22 @@ def test_scroll_failures(zs, make_target, log, scroll, error, message, entries_o
     ((QmVector2(), 0, 0, 0, type("Bad", (), {"__bool__": lambda self: 1 / 0})()), {},
      ZeroDivisionError, "division by zero"),
 ])
-def test_cycle_argument_errors_change_nothing(zs, scene, log, args, kwargs, error, message):
+def test_cycle_argument_errors_change_nothing(args, kwargs, error, message):
+    zs, log, make_target, scene = fresh_scene()
     with pytest.raises(error) as info:
         zs.cycle(*args, **kwargs)
     assert str(info.value) == message
     assert log == [] and zs.is_dirty is True
 
 
-def test_cycle_keywords_and_truth_values(zs, scene, log):
+def test_cycle_keywords_and_truth_values():
+    zs, log, make_target, scene = fresh_scene()
     zs.cycle(wheel_down=None, any_wheel=[1], mouse_up=0, mouse_down="", mouse_pos=QmVector2(*A))
     assert log == [("scroll", "A", "Scroll", False), ("hover", "A")]
 
 
-def test_none_pointer(zs, scene):
+def test_none_pointer():
+    zs, log, make_target, scene = fresh_scene()
     zs.is_dirty = False  # nothing live yet: the pointer is not read
     assert zs.cycle(None, True, True, True, True) is None
     zs.mark_dirty()
@@ -229,7 +243,8 @@ def failing(log, name):
     return callback
 
 
-def test_failing_unhover_is_retried(zs, scene, log, entries_of):
+def test_failing_unhover_is_retried(entries_of):
+    zs, log, make_target, scene = fresh_scene()
     frame(zs, *A)
     scene["A"].request.on_unhover_func = failing(log, "unhover")
     with pytest.raises(RuntimeError) as info:
@@ -241,7 +256,8 @@ def test_failing_unhover_is_retried(zs, scene, log, entries_of):
     assert log == [("hover", "A"), ("fail", "unhover"), ("fail", "unhover")]
 
 
-def test_failing_hover_is_retried(zs, scene, log):
+def test_failing_hover_is_retried():
+    zs, log, make_target, scene = fresh_scene()
     frame(zs, *A)
     scene["B"].request.on_hover_func = failing(log, "hover")
     for _ in range(2):
@@ -252,7 +268,8 @@ def test_failing_hover_is_retried(zs, scene, log):
                    ("fail", "hover")]
 
 
-def test_failing_click_keeps_the_press(zs, scene, log):
+def test_failing_click_keeps_the_press():
+    zs, log, make_target, scene = fresh_scene()
     scene["A"].request.on_click_func = failing(log, "click")
     with pytest.raises(RuntimeError):
         frame(zs, *A, "down", "up")
@@ -261,7 +278,8 @@ def test_failing_click_keeps_the_press(zs, scene, log):
     assert log == [("hover", "A"), ("fail", "click"), ("keyup", "A")]
 
 
-def test_failing_keyup_freezes_hover_until_a_release_completes(zs, scene, log):
+def test_failing_keyup_freezes_hover_until_a_release_completes():
+    zs, log, make_target, scene = fresh_scene()
     scene["A"].request.on_keyup_abandon_func = failing(log, "abandon")
     frame(zs, *A, "down")
     with pytest.raises(RuntimeError):
@@ -275,14 +293,16 @@ def test_failing_keyup_freezes_hover_until_a_release_completes(zs, scene, log):
                    ("hover", "B")]
 
 
-def test_failing_second_stage(zs, scene, log):
+def test_failing_second_stage():
+    zs, log, make_target, scene = fresh_scene()
     scene["A"].request.on_click_func = lambda: 5  # not callable
     with pytest.raises(TypeError, match="'int' object is not callable"):
         frame(zs, *A, "down")
     assert zs.clicked_request is scene["A"].request
 
 
-def test_failing_link_ends_the_cycle(zs, scene, log):
+def test_failing_link_ends_the_cycle():
+    zs, log, make_target, scene = fresh_scene()
     frame(zs, *A)
     scene["A"].request.__setstate__((lambda: 1 / 0,) + (None,) * 6)
     with pytest.raises(ZeroDivisionError):
@@ -290,7 +310,8 @@ def test_failing_link_ends_the_cycle(zs, scene, log):
     assert log == [("hover", "A")]
 
 
-def test_failed_rebuild_stops_the_cycle_and_stays_dirty(zs, scene, log, entries_of):
+def test_failed_rebuild_stops_the_cycle_and_stays_dirty(entries_of):
+    zs, log, make_target, scene = fresh_scene()
     scene["B"].owner.set_param_value("z", "high")
     with pytest.raises(TypeError, match="an integer is required") as info:
         frame(zs, *A)
@@ -304,7 +325,8 @@ def test_failed_rebuild_stops_the_cycle_and_stays_dirty(zs, scene, log, entries_
 
 # ---- anything but a ZRequest is never used as one ----
 
-def test_foreign_object_in_live_requests(zs, scene, log):
+def test_foreign_object_in_live_requests():
+    zs, log, make_target, scene = fresh_scene()
     frame(zs, *NOWHERE)
     zs.live_requests = [object(), scene["B"].request, scene["C"].request]
     frame(zs, *B)  # row 1 is a real request
@@ -316,7 +338,8 @@ def test_foreign_object_in_live_requests(zs, scene, log):
 
 
 @pytest.mark.parametrize("junk", [5, "request", QuelmCobject()])
-def test_foreign_last_hovered_request(zs, scene, log, junk):
+def test_foreign_last_hovered_request(junk):
+    zs, log, make_target, scene = fresh_scene()
     zs.last_hovered_request = junk
     with pytest.raises(TypeError) as info:
         frame(zs, *A)
@@ -326,7 +349,8 @@ def test_foreign_last_hovered_request(zs, scene, log, junk):
     assert zs.last_hovered_request is junk and log == []
 
 
-def test_foreign_clicked_request(zs, scene, log):
+def test_foreign_clicked_request():
+    zs, log, make_target, scene = fresh_scene()
     zs.clicked_request = "pressed"
     frame(zs, *A)  # hover frozen: a press looks recorded
     with pytest.raises(TypeError, match=f"^Cannot convert str to {PATH}.ZRequest$"):
@@ -336,7 +360,8 @@ def test_foreign_clicked_request(zs, scene, log):
     assert log == [("click", "A"), ("keyup", "A")] and zs.clicked_request is None
 
 
-def test_foreign_owner_type(zs, scene):
+def test_foreign_owner_type():
+    zs, log, make_target, scene = fresh_scene()
     frame(zs, *A)
     scene["A"].request.__setstate__((lambda: "owner",) + (None,) * 6)
     with pytest.raises(TypeError) as info:
@@ -346,7 +371,8 @@ def test_foreign_owner_type(zs, scene):
 
 # ---- callbacks that fight back ----
 
-def test_callback_drops_its_owner_and_request(zs, make_target, log):
+def test_callback_drops_its_owner_and_request():
+    zs, log, make_target = fresh()
     target = make_target("T")
     watcher = weakref.ref(target.request)
     zs.add(target.request)
@@ -370,7 +396,8 @@ def test_callback_drops_its_owner_and_request(zs, make_target, log):
     assert watcher() is None and zs.clicked_request is None
 
 
-def test_callback_replaces_itself(zs, make_target, log):
+def test_callback_replaces_itself():
+    zs, log, make_target = fresh()
     target = make_target("T")
     zs.add(target.request)
 
@@ -385,7 +412,8 @@ def test_callback_replaces_itself(zs, make_target, log):
     assert log == ["second stage ran"]
 
 
-def test_reentrant_cycles(zs, scene, log):
+def test_reentrant_cycles():
+    zs, log, make_target, scene = fresh_scene()
     depth = []
 
     def hover():
@@ -407,14 +435,19 @@ def test_reentrant_cycles(zs, scene, log):
     assert len(registry(zs)) == 4
 
 
-def test_owner_finaliser_re_enters(zs, log):
-    class Finalising(QuelmCobject):
-        def __del__(self):
-            log.append("finalised")
-            frame(zs, *A, "wheel")
-            zs.add(ZRequest(QuelmCobject()))
+class Finalising(QuelmCobject):
+    """An owner whose finaliser logs and re-enters its dispatcher."""
 
+    def __del__(self):
+        self.log.append("finalised")
+        frame(self.zs, *A, "wheel")
+        self.zs.add(ZRequest(QuelmCobject()))
+
+
+def test_owner_finaliser_re_enters():
+    zs, log, make_target = fresh()
     holder = [Finalising(QmRect(0, 0, 10, 10), 1)]
+    holder[0].zs, holder[0].log = zs, log
     request = ZRequest(holder[0], None, None, lambda: holder.clear())
     holder[0]._z_request = request
     zs.add(request)
@@ -424,7 +457,8 @@ def test_owner_finaliser_re_enters(zs, log):
     assert zs.clicked_request is None
 
 
-def test_link_that_empties_live_requests_mid_scan(zs, scene, log):
+def test_link_that_empties_live_requests_mid_scan():
+    zs, log, make_target, scene = fresh_scene()
     frame(zs, *C)
     live = zs.live_requests
     owner = scene["A"].owner
@@ -436,7 +470,8 @@ def test_link_that_empties_live_requests_mid_scan(zs, scene, log):
     assert log == [("unhover", "C")]  # A's callbacks were reset with its link
 
 
-def test_collection_mid_cycle(zs, make_target, log):
+def test_collection_mid_cycle():
+    zs, log, make_target = fresh()
     targets = [make_target(str(i), z=i) for i in range(20)]
     for target in targets:
         zs.add(target.request)

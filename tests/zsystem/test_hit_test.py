@@ -180,10 +180,6 @@ def test_none_pointer(system_table):
 
 def test_only_candidates_resolve_their_owner(system_table):
     calls = []
-
-    class Counting(QuelmCobject):
-        pass
-
     scene = Scene([((0, 0, 10, 10), z) for z in (1, 5, 3, 5, 7, 2)]
                   + [((50, 50, 1, 1), 9)])
     for index, request in enumerate(scene.requests):

@@ -6,6 +6,7 @@ import copy
 import gc
 import pickle
 import weakref
+from types import SimpleNamespace
 
 import numpy as np
 import pytest
@@ -18,7 +19,7 @@ from quelm_ui.fast.zsystem.zdispatch import ZRequest, ZSystem
 
 from quelm_ui.fast.qmvector2.qmvector2 import QmVector2
 
-from .conftest import collector_clear, registry, rects_data, rows, view_owner, z_indices
+from .conftest import collector_clear, fresh, registry, rects_data, rows, view_owner, z_indices
 
 PATH = "quelm_ui.fast.zsystem.zdispatch"
 
@@ -57,12 +58,13 @@ def test_set_up_runs_at_allocation(make):
     assert zs.get_active_requests() == [] and zs.is_dirty is False
 
 
-def test_set_up_failure_names_cinit(monkeypatch, entries_of):
-    monkeypatch.delattr(zdispatch, "np")
-    with pytest.raises(NameError, match="name 'np' is not defined") as info:
-        ZSystem()
-    names = [name for name, _ in entries_of(info.value)]
-    assert names[-2:] == [f"{PATH}.ZSystem.__cinit__", f"{PATH}.ZSystem._reset_arrays"]
+def test_set_up_failure_names_cinit(entries_of):
+    with pytest.MonkeyPatch.context() as monkeypatch:
+        monkeypatch.delattr(zdispatch, "np")
+        with pytest.raises(NameError, match="name 'np' is not defined") as info:
+            ZSystem()
+        names = [name for name, _ in entries_of(info.value)]
+        assert names[-2:] == [f"{PATH}.ZSystem.__cinit__", f"{PATH}.ZSystem._reset_arrays"]
 
 
 def test_no_dict_and_no_weak_references():
@@ -77,7 +79,8 @@ def test_no_dict_and_no_weak_references():
 # ---- properties ----
 
 @pytest.mark.parametrize("name", ["last_hovered_request", "clicked_request"])
-def test_object_properties(zs, name):
+def test_object_properties(name):
+    zs, log, make_target = fresh()
     marker = object()
     setattr(zs, name, marker)
     assert getattr(zs, name) is marker
@@ -85,7 +88,8 @@ def test_object_properties(zs, name):
     assert getattr(zs, name) is None
 
 
-def test_live_requests_property(zs, entries_of):
+def test_live_requests_property(entries_of):
+    zs, log, make_target = fresh()
     items = [1, 2]
     zs.live_requests = items
     assert zs.live_requests is items
@@ -93,11 +97,15 @@ def test_live_requests_property(zs, entries_of):
     assert zs.live_requests is None
     del zs.live_requests
     assert zs.live_requests is None
-    for bad, name in [((1,), "tuple"), (type("L", (list,), {})(), "L")]:
+    for bad, name in [((1,), "tuple"), (ListSubclass(), "ListSubclass")]:
         with pytest.raises(TypeError) as info:
             zs.live_requests = bad
         assert str(info.value) == f"Expected list, got {name}"
         assert entries_of(info.value)[-1][0] == f"{PATH}.ZSystem.live_requests.__set__"
+
+
+class ListSubclass(list):
+    pass
 
 
 class Falsy:
@@ -113,13 +121,15 @@ class Broken:
 @pytest.mark.parametrize("value, expected", [(True, True), (False, False), (None, False),
                                              (0, False), ("x", True), ([], False),
                                              (Falsy(), False)])
-def test_is_dirty_takes_truth_values(zs, value, expected):
+def test_is_dirty_takes_truth_values(value, expected):
+    zs, log, make_target = fresh()
     zs.is_dirty = not expected
     zs.is_dirty = value
     assert zs.is_dirty is expected
 
 
-def test_is_dirty_errors(zs, entries_of):
+def test_is_dirty_errors(entries_of):
+    zs, log, make_target = fresh()
     with pytest.raises(ZeroDivisionError):
         zs.is_dirty = Broken()
     assert zs.is_dirty is True
@@ -130,7 +140,8 @@ def test_is_dirty_errors(zs, entries_of):
 
 # ---- registry ----
 
-def test_add_registers_a_weak_reference_without_rebuilding(zs, make_target):
+def test_add_registers_a_weak_reference_without_rebuilding():
+    zs, log, make_target = fresh()
     target = make_target("a")
     zs.is_dirty = False
     assert zs.add(target.request) is None
@@ -147,7 +158,8 @@ def test_add_registers_a_weak_reference_without_rebuilding(zs, make_target):
     (QuelmCobject(), f"Argument 'z_request' has incorrect type (expected {PATH}.ZRequest, "
                      "got quelm_ui.fast.quelmcobj.quelmcobj.QuelmCobject)"),
 ])
-def test_add_errors(zs, arg, message, entries_of):
+def test_add_errors(arg, message, entries_of):
+    zs, log, make_target = fresh()
     zs.is_dirty = False
     with pytest.raises(TypeError) as info:
         zs.add(arg)
@@ -165,13 +177,15 @@ def test_add_errors(zs, arg, message, entries_of):
     (lambda zs: zs.mark_dirty(x=1), "mark_dirty() takes no keyword arguments"),
     (lambda zs: zs.get_active_requests(1), "get_active_requests() takes no arguments (1 given)"),
 ])
-def test_argument_messages(zs, call, message):
+def test_argument_messages(call, message):
+    zs, log, make_target = fresh()
     with pytest.raises(TypeError) as info:
         call(zs)
     assert str(info.value) == message
 
 
-def test_mark_dirty(zs, system_table):
+def test_mark_dirty(system_table):
+    zs, log, make_target = fresh()
     zs.is_dirty = False
     assert zs.mark_dirty() is None and zs.is_dirty is True
     zs.is_dirty = False
@@ -179,7 +193,8 @@ def test_mark_dirty(zs, system_table):
     assert zs.is_dirty is True
 
 
-def test_keyword_add(zs, make_target):
+def test_keyword_add():
+    zs, log, make_target = fresh()
     target = make_target("a")
     zs.add(z_request=target.request)
     assert zs.get_active_requests() == [target.request]
@@ -187,7 +202,8 @@ def test_keyword_add(zs, make_target):
 
 # ---- rebuild ----
 
-def test_rebuild_truncates_rectangles_and_reads_z(zs, make_target):
+def test_rebuild_truncates_rectangles_and_reads_z():
+    zs, log, make_target = fresh()
     target = make_target("a", rect=(10.9, -3.7, 20.5, -0.5), z=7)
     zs.add(target.request)
     assert zs.get_active_requests() == [target.request]
@@ -202,7 +218,8 @@ def test_rebuild_truncates_rectangles_and_reads_z(zs, make_target):
     (True, 1), (7.9, 7), (-7.9, -7), (2147483647, 2147483647), (-2147483648, -2147483648),
     (np.int64(5), 5),
 ])
-def test_z_conversion(zs, make_target, value, expected):
+def test_z_conversion(value, expected):
+    zs, log, make_target = fresh()
     target = make_target("a", z=value)
     zs.add(target.request)
     zs.get_active_requests()
@@ -221,7 +238,8 @@ class NoInt:
     ("3", TypeError, "an integer is required"),
     (None, TypeError, "an integer is required"),
 ])
-def test_z_conversion_errors_leave_state(zs, make_target, value, error, message, entries_of):
+def test_z_conversion_errors_leave_state(value, error, message, entries_of):
+    zs, log, make_target = fresh()
     good = make_target("good", z=1)
     zs.add(good.request)
     zs.get_active_requests()
@@ -237,7 +255,8 @@ def test_z_conversion_errors_leave_state(zs, make_target, value, error, message,
     assert names[-2:] == [f"{PATH}.ZSystem.get_active_requests", f"{PATH}.ZSystem._rebuild_arrays"]
 
 
-def test_rows_follow_registration_order_and_skip_dead_owners(zs, make_target):
+def test_rows_follow_registration_order_and_skip_dead_owners():
+    zs, log, make_target = fresh()
     p, q, r = make_target("p", z=1), make_target("q", z=2), make_target("r", z=3)
     for target in (p, q, r):
         zs.add(target.request)
@@ -250,7 +269,8 @@ def test_rows_follow_registration_order_and_skip_dead_owners(zs, make_target):
     assert zs.get_active_requests() == [p.request, r.request]  # dropped for good
 
 
-def test_gone_owners_and_requests_leave_the_registry(zs, make_target):
+def test_gone_owners_and_requests_leave_the_registry():
+    zs, log, make_target = fresh()
     kept, no_owner = make_target("kept"), make_target("no_owner")
     lone = ZRequest(kept.owner)
     for request in (kept.request, no_owner.request, lone):
@@ -261,7 +281,8 @@ def test_gone_owners_and_requests_leave_the_registry(zs, make_target):
     assert len(registry(zs)) == 1
 
 
-def test_duplicates_give_duplicate_rows(zs, make_target):
+def test_duplicates_give_duplicate_rows():
+    zs, log, make_target = fresh()
     target = make_target("a", rect=(1, 2, 3, 4), z=5)
     zs.add(target.request)
     zs.add(target.request)
@@ -269,7 +290,8 @@ def test_duplicates_give_duplicate_rows(zs, make_target):
     assert rows(zs) == [((1, 2, 3, 4), 5)] * 2
 
 
-def test_all_dead_gives_empty_arrays(zs, make_target):
+def test_all_dead_gives_empty_arrays():
+    zs, log, make_target = fresh()
     target = make_target("a")
     zs.add(target.request)
     zs.get_active_requests()
@@ -279,7 +301,8 @@ def test_all_dead_gives_empty_arrays(zs, make_target):
     assert_empty_arrays(zs)
 
 
-def test_arrays_are_slices_of_full_size_buffers(zs, make_target):
+def test_arrays_are_slices_of_full_size_buffers():
+    zs, log, make_target = fresh()
     kept, gone = make_target("kept"), make_target("gone")
     zs.add(kept.request)
     zs.add(gone.request)
@@ -289,7 +312,8 @@ def test_arrays_are_slices_of_full_size_buffers(zs, make_target):
     assert z_indices(zs).base.shape == (2,)
 
 
-def test_old_snapshots_stay_consistent(zs, make_target):
+def test_old_snapshots_stay_consistent():
+    zs, log, make_target = fresh()
     a = make_target("a", z=1)
     zs.add(a.request)
     zs.get_active_requests()
@@ -301,22 +325,20 @@ def test_old_snapshots_stay_consistent(zs, make_target):
     assert zs.live_requests is not old_live
 
 
-def test_np_global_is_used_for_the_arrays(zs, make_target, monkeypatch):
-    calls = []
+def test_np_global_is_used_for_the_arrays():
+    zs, log, make_target = fresh()
+    with pytest.MonkeyPatch.context() as monkeypatch:
+        calls = []
 
-    class Recorder:
-        int32 = np.int32
-
-        @staticmethod
         def empty(shape, dtype):
             calls.append((shape, dtype))
             return np.empty(shape, dtype)
 
-    monkeypatch.setattr(zdispatch, "np", Recorder)
-    target = make_target("a")
-    zs.add(target.request)
-    zs.get_active_requests()
-    assert calls == [((1, 4), np.int32), (1, np.int32)]
+        monkeypatch.setattr(zdispatch, "np", SimpleNamespace(int32=np.int32, empty=empty))
+        target = make_target("a")
+        zs.add(target.request)
+        zs.get_active_requests()
+        assert calls == [((1, 4), np.int32), (1, np.int32)]
 
 
 @pytest.mark.parametrize("empty, error, message", [
@@ -334,38 +356,33 @@ def test_np_global_is_used_for_the_arrays(zs, make_target, monkeypatch):
     (lambda shape, dtype: np.zeros((0, 4), dtype) if isinstance(shape, tuple)
      else np.zeros(0, dtype), ValueError, "Buffer has wrong shape (expected 2 rows, got 0)"),
 ])
-def test_foreign_arrays_are_checked_at_the_boundary(zs, make_target, monkeypatch, empty, error,
-                                                    message):
-    class FakeNumpy:
-        int32 = np.int32
+def test_foreign_arrays_are_checked_at_the_boundary(empty, error, message):
+    zs, log, make_target = fresh()
+    with pytest.MonkeyPatch.context() as monkeypatch:
+        targets = [make_target("a"), make_target("b")]
+        for target in targets:
+            zs.add(target.request)
+        before = fresh_state(zs)
+        monkeypatch.setattr(zdispatch, "np", SimpleNamespace(int32=np.int32, empty=empty))
+        with pytest.raises(error) as info:
+            zs.get_active_requests()
+        assert str(info.value) == message
+        assert fresh_state(zs)[1:] == before[1:] and zs.is_dirty is True
 
-    FakeNumpy.empty = staticmethod(empty)
-    targets = [make_target("a"), make_target("b")]
-    for target in targets:
+
+def test_read_only_arrays_are_refused():
+    zs, log, make_target = fresh()
+    with pytest.MonkeyPatch.context() as monkeypatch:
+        def empty(shape, dtype):
+            array = np.empty(shape, dtype)
+            array.flags.writeable = False
+            return array
+
+        target = make_target("a")
         zs.add(target.request)
-    before = fresh_state(zs)
-    monkeypatch.setattr(zdispatch, "np", FakeNumpy)
-    with pytest.raises(error) as info:
-        zs.get_active_requests()
-    assert str(info.value) == message
-    assert fresh_state(zs)[1:] == before[1:] and zs.is_dirty is True
-
-
-def test_read_only_arrays_are_refused(zs, make_target, monkeypatch):
-    def empty(shape, dtype):
-        array = np.empty(shape, dtype)
-        array.flags.writeable = False
-        return array
-
-    class FakeNumpy:
-        int32 = np.int32
-
-    FakeNumpy.empty = staticmethod(empty)
-    target = make_target("a")
-    zs.add(target.request)
-    monkeypatch.setattr(zdispatch, "np", FakeNumpy)
-    with pytest.raises(ValueError, match="^buffer source array is read-only$"):
-        zs.get_active_requests()
+        monkeypatch.setattr(zdispatch, "np", SimpleNamespace(int32=np.int32, empty=empty))
+        with pytest.raises(ValueError, match="^buffer source array is read-only$"):
+            zs.get_active_requests()
 
 
 # ---- owner overrides and what they may return ----
@@ -390,7 +407,8 @@ class ParamOverride(QuelmCobject):
         return self.result
 
 
-def test_get_qmrect_override_is_used(zs):
+def test_get_qmrect_override_is_used():
+    zs, log, make_target = fresh()
     owner = RectOverride(QmRect(5, 6, 7, 8), z=3)
     request = ZRequest(owner)
     zs.add(request)
@@ -398,7 +416,8 @@ def test_get_qmrect_override_is_used(zs):
     assert rows(zs) == [((5, 6, 7, 8), 3)]
 
 
-def test_get_param_strict_override_is_used(zs):
+def test_get_param_strict_override_is_used():
+    zs, log, make_target = fresh()
     owner = ParamOverride(QmParam("z", 42))
     request = ZRequest(owner)
     zs.add(request)
@@ -417,7 +436,8 @@ def test_get_param_strict_override_is_used(zs):
     (lambda: ParamOverride(5), TypeError,
      "Cannot convert int to quelm_ui.fast.qmparam.qmparam.QmParam"),
 ])
-def test_owner_failures_leave_state(zs, make_target, owner, error, message):
+def test_owner_failures_leave_state(owner, error, message):
+    zs, log, make_target = fresh()
     good = make_target("good")
     zs.add(good.request)
     zs.get_active_requests()
@@ -432,7 +452,8 @@ def test_owner_failures_leave_state(zs, make_target, owner, error, message):
     assert fresh_state(zs)[1:] == before[1:] and zs.is_dirty is True
 
 
-def test_rect_set_to_none_fails_the_rebuild(zs, make_target):
+def test_rect_set_to_none_fails_the_rebuild():
+    zs, log, make_target = fresh()
     target = make_target("a")
     target.owner.qmrect = None
     zs.add(target.request)
@@ -440,7 +461,8 @@ def test_rect_set_to_none_fails_the_rebuild(zs, make_target):
         zs.get_active_requests()
 
 
-def test_missing_z_param_is_a_key_error(zs, make_target):
+def test_missing_z_param_is_a_key_error():
+    zs, log, make_target = fresh()
     target = make_target("a")
     del target.owner.params["z"]
     zs.add(target.request)
@@ -452,7 +474,8 @@ def test_missing_z_param_is_a_key_error(zs, make_target):
     (lambda: 5, f"Cannot convert int to quelm_ui.fast.quelmcobj.quelmcobj.QuelmCobject"),
     (lambda: 1 / 0, "division by zero"),
 ])
-def test_owner_of_the_wrong_type(zs, link, message):
+def test_owner_of_the_wrong_type(link, message):
+    zs, log, make_target = fresh()
     request = ZRequest.__new__(ZRequest)
     request.__setstate__((link,) + (None,) * 6)
     zs.add(request)
@@ -461,21 +484,20 @@ def test_owner_of_the_wrong_type(zs, link, message):
     assert str(info.value) == message
 
 
-def test_registry_entries_that_do_not_give_requests(zs, make_target, monkeypatch):
-    target = make_target("a")
+def test_registry_entries_that_do_not_give_requests():
+    zs, log, make_target = fresh()
+    with pytest.MonkeyPatch.context() as monkeypatch:
+        target = make_target("a")
 
-    class OddRef:
-        @staticmethod
-        def ref(obj):
-            return lambda: "not a request"
-
-    monkeypatch.setattr(zdispatch, "weakref", OddRef)
-    zs.add(target.request)
-    with pytest.raises(TypeError, match=f"^Cannot convert str to {PATH}.ZRequest$"):
-        zs.get_active_requests()
+        odd_ref = SimpleNamespace(ref=lambda obj: (lambda: "not a request"))
+        monkeypatch.setattr(zdispatch, "weakref", odd_ref)
+        zs.add(target.request)
+        with pytest.raises(TypeError, match=f"^Cannot convert str to {PATH}.ZRequest$"):
+            zs.get_active_requests()
 
 
-def test_state_after_a_collector_clear(zs, make_target, system_table, entries_of):
+def test_state_after_a_collector_clear(system_table, entries_of):
+    zs, log, make_target = fresh()
     target = make_target("a", rect=(0, 0, 5, 5))
     zs.add(target.request)
     zs.get_active_requests()
@@ -515,7 +537,8 @@ class Registering(QuelmCobject):
         return self.qmrect
 
 
-def test_requests_added_during_a_rebuild_are_kept(zs, make_target):
+def test_requests_added_during_a_rebuild_are_kept():
+    zs, log, make_target = fresh()
     late = [make_target(f"late{i}", z=i) for i in range(5)]
     owner = Registering(zs, [t.request for t in late])
     request = ZRequest(owner)
@@ -529,7 +552,8 @@ def test_requests_added_during_a_rebuild_are_kept(zs, make_target):
     assert len(rows(zs)) == 6 and zs.is_dirty is False
 
 
-def test_requests_added_while_the_last_entries_are_dead(zs, make_target):
+def test_requests_added_while_the_last_entries_are_dead():
+    zs, log, make_target = fresh()
     late = make_target("late", z=9)
     owner = Registering(zs, [late.request])
     first = ZRequest(owner)
@@ -542,19 +566,23 @@ def test_requests_added_while_the_last_entries_are_dead(zs, make_target):
     assert zs.get_active_requests() == [first, late.request]
 
 
-def test_nested_consumers_during_a_rebuild_do_not_rebuild(zs, make_target, system_table):
+class Nested(QuelmCobject):
+    """An owner whose get_qmrect consumes the dispatcher that is rebuilding."""
+
+    def get_qmrect(self):
+        self.seen.append((self.zs.get_active_requests(), self.zs.is_dirty))
+        self.rebuild(self.zs)
+        return self.qmrect
+
+
+def test_nested_consumers_during_a_rebuild_do_not_rebuild(system_table):
+    zs, log, make_target = fresh()
     seen = []
-
-    class Nested(QuelmCobject):
-        def get_qmrect(self):
-            seen.append((zs.get_active_requests(), zs.is_dirty))
-            system_table._rebuild_arrays(zs)
-            return self.qmrect
-
     first = make_target("first")
     zs.add(first.request)
     zs.get_active_requests()
     owner = Nested()
+    owner.zs, owner.seen, owner.rebuild = zs, seen, system_table._rebuild_arrays
     nested = ZRequest(owner)
     zs.add(nested)
     assert zs.get_active_requests() == [first.request, nested]
@@ -563,7 +591,8 @@ def test_nested_consumers_during_a_rebuild_do_not_rebuild(zs, make_target, syste
 
 # ---- native table ----
 
-def test_native_add_and_rebuild(zs, make_target, system_table):
+def test_native_add_and_rebuild(system_table):
+    zs, log, make_target = fresh()
     target = make_target("a", rect=(1, 1, 2, 2), z=4)
     system_table.add(zs, target.request, 1)
     assert zs.is_dirty is True
@@ -575,7 +604,8 @@ def test_native_add_and_rebuild(zs, make_target, system_table):
     assert zs.live_requests == [target.request]
 
 
-def test_native_add_errors(zs, system_table):
+def test_native_add_errors(system_table):
+    zs, log, make_target = fresh()
     with pytest.raises(TypeError, match="cannot create weak reference to 'NoneType' object"):
         system_table.add(zs, None, 1)
     zs.__class__  # still usable
@@ -603,7 +633,8 @@ class Overriding(ZSystem):
         return "cycled"
 
 
-def test_overrides_are_called_natively_with_dispatch(system_table, make_target):
+def test_overrides_are_called_natively_with_dispatch(system_table):
+    zs, log, make_target = fresh()
     zs = Overriding()
     zs.result = ["listed"]
     target = make_target("a")
@@ -617,7 +648,8 @@ def test_overrides_are_called_natively_with_dispatch(system_table, make_target):
     assert registry(zs) == []
 
 
-def test_overrides_are_skipped_without_dispatch_and_from_python(system_table, make_target):
+def test_overrides_are_skipped_without_dispatch_and_from_python(system_table):
+    zs, log, make_target = fresh()
     zs = Overriding()
     target = make_target("a")
     zs.is_dirty = False
@@ -641,7 +673,8 @@ def test_get_active_requests_override_must_give_a_list(system_table, result, mes
     assert system_table.get_active_requests(zs, 0) is None
 
 
-def test_plain_instances_never_dispatch(zs, system_table):
+def test_plain_instances_never_dispatch(system_table):
+    zs, log, make_target = fresh()
     assert system_table.mark_dirty(zs, 0) is None and zs.is_dirty is True
 
 
@@ -655,14 +688,16 @@ def test_plain_instances_never_dispatch(zs, system_table):
     lambda zs: zs.__setstate__(()),
     lambda zs: zs.__setstate__(__pyx_state=None),
 ])
-def test_pickling_is_refused(zs, action):
+def test_pickling_is_refused(action):
+    zs, log, make_target = fresh()
     with pytest.raises(TypeError, match="^no default __reduce__ due to non-trivial __cinit__$"):
         action(zs)
 
 
 # ---- the collector ----
 
-def test_dispatcher_in_a_cycle_is_collected(make_target):
+def test_dispatcher_in_a_cycle_is_collected():
+    zs, log, make_target = fresh()
     zs = ZSystem()
     target = make_target("a")
     target.request.on_click_func = lambda: zs  # zs -> live list -> request -> lambda -> zs
@@ -675,7 +710,8 @@ def test_dispatcher_in_a_cycle_is_collected(make_target):
     assert watcher() is None
 
 
-def test_gc_sees_the_six_references(zs, make_target):
+def test_gc_sees_the_six_references():
+    zs, log, make_target = fresh()
     target = make_target("a")
     zs.add(target.request)
     zs.get_active_requests()

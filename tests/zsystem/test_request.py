@@ -5,6 +5,7 @@ import copy
 import gc
 import pickle
 import weakref
+from types import SimpleNamespace
 
 import pytest
 
@@ -115,22 +116,17 @@ def test_native_new_failure(request_table, entries_of):
     assert entries_of(info.value)[-1][0] == "quelm_ui.fast.zsystem.zdispatch.ZRequest.new"
 
 
-def test_weakref_global_is_looked_up_at_each_call(monkeypatch):
-    made = []
-
-    class Recorder:
-        @staticmethod
-        def ref(obj):
-            made.append(obj)
-            return weakref.ref(obj)
-
-    monkeypatch.setattr(zdispatch, "weakref", Recorder)
-    owner = QuelmCobject()
-    ZRequest(owner)
-    assert made == [owner]
-    monkeypatch.delattr(zdispatch, "weakref")
-    with pytest.raises(NameError, match="name 'weakref' is not defined"):
+def test_weakref_global_is_looked_up_at_each_call():
+    with pytest.MonkeyPatch.context() as monkeypatch:
+        made = []
+        recorder = SimpleNamespace(ref=lambda obj: made.append(obj) or weakref.ref(obj))
+        monkeypatch.setattr(zdispatch, "weakref", recorder)
+        owner = QuelmCobject()
         ZRequest(owner)
+        assert made == [owner]
+        monkeypatch.delattr(zdispatch, "weakref")
+        with pytest.raises(NameError, match="name 'weakref' is not defined"):
+            ZRequest(owner)
 
 
 def test_any_callable_link_is_called(request_table):
