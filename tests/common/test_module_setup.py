@@ -21,6 +21,8 @@ def test_second_initialisation_is_refused(run_python, path, short):
             importlib.import_module({path!r})
         except RuntimeError as exc:
             print(exc)
+            import traceback
+            assert traceback.extract_tb(exc.__traceback__)[-1].name == "init " + {path!r}
         # the first module object stays usable
         print(type(first).__name__, sorted(n for n in dir(first) if not n.startswith("_"))[:1])
     """)

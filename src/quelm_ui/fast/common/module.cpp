@@ -43,23 +43,24 @@ PyObject* module_create(PyObject* spec, PyModuleDef*) noexcept {
 }
 
 int run_module_exec(PyObject* module, const ModuleInfo& info, ModuleExecBody body) noexcept {
+    if (g_initialised_module == module) {
+        return 0;
+    }
     if (g_initialised_module) {
-        if (g_initialised_module == module) {
-            return 0;
-        }
         PyErr_Format(PyExc_RuntimeError,
                      "Module '%s' has already been imported. Re-initialisation is not supported.",
                      info.short_name);
-        return -1;
+    } else {
+        g_initialised_module = module;
+        if (warn_on_version_mismatch(info) == 0 && ready_function_types() == 0 &&
+            body(module) == 0) {
+            return 0;
+        }
     }
-    g_initialised_module = module;
-    if (warn_on_version_mismatch(info) < 0 || ready_function_types() < 0 || body(module) < 0) {
-        char entry[256];
-        PyOS_snprintf(entry, sizeof entry, "init %s", info.dotted_path);
-        add_traceback_named(info, entry);
-        return -1;
-    }
-    return 0;
+    char entry[256];
+    PyOS_snprintf(entry, sizeof entry, "init %s", info.dotted_path);
+    add_traceback_named(info, entry);
+    return -1;
 }
 
 } // namespace qm
