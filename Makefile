@@ -4,6 +4,9 @@ VENV        ?= .venv
 PY          := $(VENV)/bin/python
 STAMP       := $(VENV)/.deps-stamp
 PYTEST_ARGS ?=
+# The development builds include the test-only native helpers (package quelm_ui_testbeds);
+# a plain `pip install .` leaves them out.
+export QM_BUILD_TEST_HELPERS := ON
 BUILD_STAMP := build/.install-stamp
 SOURCES     := $(shell find src tests/native -name '*.cpp' -o -name '*.hpp' -o -name '*.c' -o -name '*.h' -o -name '*.py' -o -name '*.pyi' -o -name 'CMakeLists.txt' 2>/dev/null) CMakeLists.txt pyproject.toml
 
