@@ -53,6 +53,16 @@ ptrdiff_t next_candidate(const HitRows& rows, int32_t px, int32_t py, int32_t be
     const __m256i px_lanes = _mm256_set1_epi32(px);
     const __m256i py_lanes = _mm256_set1_epi32(py);
     const __m256i best_lanes = _mm256_set1_epi32(best_z);
+    // Four blocks per step: one branch per 32 rows.
+    for (; i + 32 <= rows.count; i += 32) {
+        const unsigned mask = block_mask(rows, i, px_lanes, py_lanes, best_lanes) |
+                              block_mask(rows, i + 8, px_lanes, py_lanes, best_lanes) << 8 |
+                              block_mask(rows, i + 16, px_lanes, py_lanes, best_lanes) << 16 |
+                              block_mask(rows, i + 24, px_lanes, py_lanes, best_lanes) << 24;
+        if (mask != 0) {
+            return i + __builtin_ctz(mask);
+        }
+    }
     for (; i + 8 <= rows.count; i += 8) {
         const unsigned mask = block_mask(rows, i, px_lanes, py_lanes, best_lanes);
         if (mask != 0) {

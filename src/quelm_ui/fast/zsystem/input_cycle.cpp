@@ -27,7 +27,8 @@ int pointer_axis(PyObject* mouse_pos, const char* axis, int32_t& out) noexcept {
 // The pointer position truncated toward zero, x before y. An exact QmVector2 (whose properties
 // return its doubles unchanged) is read in place when both fit; anything else goes through its
 // `x` and `y` attributes and int(). May call back into Python.
-int pointer_position(PyObject* mouse_pos, int32_t& mx, int32_t& my) noexcept {
+[[gnu::always_inline]] inline int pointer_position(PyObject* mouse_pos, int32_t& mx,
+                                                   int32_t& my) noexcept {
     if (Py_IS_TYPE(mouse_pos, g_imported.vector_type)) {
         const vector2::qm_vector2_t& data =
             reinterpret_cast<vector2::QmVector2Object*>(mouse_pos)->data;
@@ -84,8 +85,8 @@ int deliver_scroll(PyObject* callback, bool wheel_down) noexcept {
 // The topmost live request under the pointer (None when there is none), after delivering the
 // scroll to it. Every element of live_requests it uses is checked to be a ZRequest. May call
 // back into Python (owner links, the scroll callback).
-Ref request_cycle_body(ZSystemObject* self, PyObject* mouse_pos, bool any_wheel,
-                       bool wheel_down) noexcept {
+[[gnu::always_inline]] inline Ref request_cycle_body(ZSystemObject* self, PyObject* mouse_pos,
+                                                     bool any_wheel, bool wheel_down) noexcept {
     PyObject* current_live = self->live_requests;
     if (current_live == Py_None || PyList_GET_SIZE(current_live) == 0) {
         return Ref::borrow(Py_None);
@@ -95,21 +96,27 @@ Ref request_cycle_body(ZSystemObject* self, PyObject* mouse_pos, bool any_wheel,
     if (pointer_position(mouse_pos, mx, my) < 0) {
         return Ref();
     }
-    // Held for the whole scan: owner code may replace the fields or change the list.
-    Ref live = Ref::borrow(self->live_requests);
-    Ref rects_owner = Ref::borrow(self->rects_view.owner);
-    Ref z_owner = Ref::borrow(self->z_view.owner);
+    // Read again: the pointer's conversion may have run Python code.
+    PyObject* live_now = self->live_requests;
     const Py_ssize_t n = self->rects_view.shape[0];
-    if (live.get() == Py_None || !rects_owner || !z_owner || n == 0 ||
-        n != PyList_GET_SIZE(live.get()) || self->z_view.shape[0] < n) {
+    if (live_now == Py_None || !self->rects_view.owner || !self->z_view.owner || n == 0 ||
+        n != PyList_GET_SIZE(live_now) || self->z_view.shape[0] < n) {
         return Ref::borrow(Py_None);
     }
     const HitRows rows{reinterpret_cast<const int32_t*>(self->rects_view.data),
                        reinterpret_cast<const int32_t*>(self->z_view.data), n};
+    const ptrdiff_t first = next_candidate(rows, mx, my, INT32_MIN, 0);
+    if (first < 0) {
+        return Ref::borrow(Py_None);
+    }
+    // Owner links may run Python code from here on, which may replace the fields or change the
+    // list: the scan holds the list and both arrays.
+    Ref live = Ref::borrow(live_now);
+    Ref rects_owner = Ref::borrow(self->rects_view.owner);
+    Ref z_owner = Ref::borrow(self->z_view.owner);
     int32_t best_z = INT32_MIN;
     Ref winner;
-    for (ptrdiff_t i = next_candidate(rows, mx, my, best_z, 0);
-         i >= 0 && i < PyList_GET_SIZE(live.get());
+    for (ptrdiff_t i = first; i >= 0 && i < PyList_GET_SIZE(live.get());
          i = next_candidate(rows, mx, my, best_z, i + 1)) {
         Ref request = Ref::borrow(PyList_GET_ITEM(live.get(), i));
         if (check_request(request.get()) < 0) {
@@ -180,12 +187,12 @@ PyObject* failed(const char* operation) noexcept {
     return nullptr;
 }
 
-} // namespace
-
-Ref cycle_body(ZSystemObject* self, PyObject* mouse_pos, bool mouse_down, bool mouse_up,
-               bool any_wheel, bool wheel_down) noexcept {
-    Ref keep_alive = Ref::borrow(reinterpret_cast<PyObject*>(self));
-    if (refresh_arrays(self) < 0) {
+// One frame. The caller holds a reference to `self` for the whole call. May call back into
+// Python (the rebuild, owner links, every callback).
+[[gnu::always_inline]] inline Ref cycle_body(ZSystemObject* self, PyObject* mouse_pos,
+                                             bool mouse_down, bool mouse_up, bool any_wheel,
+                                             bool wheel_down) noexcept {
+    if (self->is_dirty && refresh_arrays(self) < 0) {
         traceback("ZSystem.cycle");
         return Ref();
     }
@@ -214,6 +221,8 @@ Ref cycle_body(ZSystemObject* self, PyObject* mouse_pos, bool mouse_down, bool m
     return Ref::borrow(Py_None);
 }
 
+} // namespace
+
 Ref get_active_requests_body(ZSystemObject* self) noexcept {
     Ref keep_alive = Ref::borrow(reinterpret_cast<PyObject*>(self));
     Ref result;
@@ -232,18 +241,28 @@ PyObject* py_cycle(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
     static constexpr const char* names[] = {"mouse_pos", "mouse_down", "mouse_up", "any_wheel",
                                             "wheel_down"};
     static constexpr ArgSpec spec{"cycle", names, 5, 5};
-    PyObject* params[5];
-    bool flags[4] = {};
-    if (parse_args(spec, args, nargs, kwnames, params) < 0 ||
+    PyObject* parsed[5];
+    PyObject* const* params = args;
+    if (nargs != 5 || kwnames) {
+        if (parse_args(spec, args, nargs, kwnames, parsed) < 0) {
+            return failed("ZSystem.cycle");
+        }
+        params = parsed;
+    }
+    if (!Py_IS_TYPE(params[0], g_imported.vector_type) &&
         check_arg_type(params[0], g_imported.vector_type, true, "mouse_pos") < 0) {
         return failed("ZSystem.cycle");
     }
-    for (int i = 0; i < 4; ++i) {
-        if (to_flag(params[i + 1], flags[i]) < 0) {
-            return failed("ZSystem.cycle");
-        }
+    bool mouse_down = false;
+    bool mouse_up = false;
+    bool any_wheel = false;
+    bool wheel_down = false;
+    if (to_flag(params[1], mouse_down) < 0 || to_flag(params[2], mouse_up) < 0 ||
+        to_flag(params[3], any_wheel) < 0 || to_flag(params[4], wheel_down) < 0) {
+        return failed("ZSystem.cycle");
     }
-    return cycle_body(as_system(self), params[0], flags[0], flags[1], flags[2], flags[3]).release();
+    return cycle_body(as_system(self), params[0], mouse_down, mouse_up, any_wheel, wheel_down)
+        .release();
 }
 
 PyObject* py_get_active_requests(PyObject* self, PyObject* const*, Py_ssize_t nargs,
@@ -269,6 +288,7 @@ PyObject* slot_cycle(ZSystemObject* self, vector2::QmVector2Object* mouse_pos, i
             return failed("ZSystem.cycle");
         }
     }
+    Ref keep_alive = Ref::borrow(reinterpret_cast<PyObject*>(self));
     return cycle_body(self, pos, mouse_down != 0, mouse_up != 0, any_wheel != 0, wheel_down != 0)
         .release();
 }

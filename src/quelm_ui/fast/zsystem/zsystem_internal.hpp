@@ -87,8 +87,6 @@ std::span<const FunctionDef> system_functions() noexcept;
 std::span<const FunctionDef> system_pickle_functions() noexcept;
 
 // Native bodies and table entries of the input cycle.
-Ref cycle_body(ZSystemObject* self, PyObject* mouse_pos, bool mouse_down, bool mouse_up,
-               bool any_wheel, bool wheel_down) noexcept;
 Ref get_active_requests_body(ZSystemObject* self) noexcept;
 PyObject* slot_cycle(ZSystemObject* self, vector2::QmVector2Object* mouse_pos, int mouse_down,
                      int mouse_up, int any_wheel, int wheel_down, int skip_dispatch) noexcept;
