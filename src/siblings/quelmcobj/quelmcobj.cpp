@@ -60,8 +60,7 @@ PyTypeObject* zrequest_type() noexcept {
             return nullptr;
         }
         if (!PyType_Check(attr.get())) {
-            PyErr_Format(PyExc_TypeError, "%.200s.%.200s is not a type object",
-                         "quelm_ui.fast.zsystem.zdispatch", "ZRequest");
+            err::not_a_type("quelm_ui.fast.zsystem.zdispatch", "ZRequest");
             return nullptr;
         }
         type = attr.release();

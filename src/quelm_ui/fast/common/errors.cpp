@@ -93,6 +93,10 @@ void none_not_allowed() noexcept {
                     "cannot pass None into a C function argument that is declared 'not None'");
 }
 
+void not_a_type(const char* module_path, const char* name) noexcept {
+    PyErr_Format(PyExc_TypeError, "%.200s.%.200s is not a type object", module_path, name);
+}
+
 void cannot_import_name(PyObject* name) noexcept {
     PyErr_Format(PyExc_ImportError, "cannot import name %S", name);
 }

@@ -47,6 +47,8 @@ void descriptor_misuse(const char* name, PyTypeObject* owner, PyObject* got) noe
 // TypeError "cannot pass None into a C function argument that is declared 'not None'"
 void none_not_allowed() noexcept;
 
+// TypeError "%.200s.%.200s is not a type object" (module path, attribute name)
+void not_a_type(const char* module_path, const char* name) noexcept;
 // ImportError "cannot import name %S" (a `from module import name` that found nothing)
 void cannot_import_name(PyObject* name) noexcept;
 // ImportError "numpy._core.multiarray failed to import", chained to the pending error

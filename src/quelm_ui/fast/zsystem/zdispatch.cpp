@@ -48,7 +48,7 @@ int import_types() noexcept {
         return -1;
     }
     if (!PyType_Check(ndarray.get())) {
-        PyErr_Format(PyExc_TypeError, "%.200s.%.200s is not a type object", "numpy", "ndarray");
+        err::not_a_type("numpy", "ndarray");
         return -1;
     }
     Imported& g = g_imported;
