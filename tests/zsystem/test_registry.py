@@ -566,6 +566,34 @@ def test_requests_added_while_the_last_entries_are_dead():
     assert zs.get_active_requests() == [first, late.request]
 
 
+class RegistersWhenReleased:
+    """A callback object whose finaliser registers another request with the dispatcher."""
+
+    def __init__(self, zs, request):
+        self.zs, self.request = zs, request
+
+    def __call__(self):
+        pass
+
+    def __del__(self):
+        self.zs.add(self.request)
+
+
+def test_requests_added_while_old_requests_are_released():
+    zs, log, make_target = fresh()
+    late, gone = make_target("late"), make_target("gone")
+    gone.request.on_click_func = RegistersWhenReleased(zs, late.request)
+    zs.add(gone.request)
+    zs.get_active_requests()
+    gone.owner._z_request = None
+    gone.request = None  # only the live list holds it now
+    gone.drop_owner()
+    zs.mark_dirty()
+    assert zs.get_active_requests() == []  # releasing the old list registered `late`
+    assert zs.is_dirty is True
+    assert zs.get_active_requests() == [late.request] and zs.is_dirty is False
+
+
 class Nested(QuelmCobject):
     """An owner whose get_qmrect consumes the dispatcher that is rebuilding."""
 

@@ -210,10 +210,17 @@ Rebuilt rebuild(ZSystemObject* self) noexcept {
             return Rebuilt::Failed;
         }
     }
+    PyObject* committed = live_refs.get();
+    const Py_ssize_t committed_size = PyList_GET_SIZE(committed);
     Ref old_registry = Ref::steal(std::exchange(self->_registered_requests, live_refs.release()));
     Ref old_live = Ref::steal(std::exchange(self->live_requests, live.release()));
     commit_arrays(self, std::move(rects_data), std::move(z_indices), rect_view, z_view);
-    return pending ? Rebuilt::Pending : Rebuilt::InSync;
+    // Releasing the old requests may run finalisers that register more.
+    old_live.reset();
+    old_registry.reset();
+    const bool grew = self->_registered_requests == committed && PyList_Check(committed) &&
+                      PyList_GET_SIZE(committed) > committed_size;
+    return pending || grew ? Rebuilt::Pending : Rebuilt::InSync;
 }
 
 // ---- registry ----
