@@ -345,17 +345,21 @@ Ref make_weak_ref(PyObject* obj) noexcept {
     return Ref::steal(PyObject_CallOneArg(ref_type.get(), obj));
 }
 
-Ref request_link(ZRequestObject* request) noexcept {
-    Ref link_ref = Ref::borrow(request->_link_ref);
-    if (PyWeakref_CheckRefExact(link_ref.get())) {
-        // Calling a plain weakref.ref, without the call machinery.
-        PyObject* owner = nullptr;
-        if (PyWeakref_GetRef(link_ref.get(), &owner) < 0) {
+Ref call_ref(PyObject* ref) noexcept {
+    Ref held = Ref::borrow(ref);
+    if (PyWeakref_CheckRefExact(held.get())) {
+        // A plain weakref.ref answers without the call machinery.
+        PyObject* target = nullptr;
+        if (PyWeakref_GetRef(held.get(), &target) < 0) {
             return Ref();
         }
-        return owner ? Ref::steal(owner) : Ref::borrow(Py_None);
+        return target ? Ref::steal(target) : Ref::borrow(Py_None);
     }
-    return Ref::steal(PyObject_CallNoArgs(link_ref.get()));
+    return Ref::steal(PyObject_CallNoArgs(held.get()));
+}
+
+Ref request_link(ZRequestObject* request) noexcept {
+    return call_ref(request->_link_ref);
 }
 
 int check_request(PyObject* obj) noexcept {

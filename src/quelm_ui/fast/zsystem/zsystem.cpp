@@ -157,7 +157,7 @@ Rebuilt rebuild(ZSystemObject* self) noexcept {
     Py_ssize_t valid = 0;
     for (Py_ssize_t i = 0; i < max_len && i < PyList_GET_SIZE(registry.get()); ++i) {
         Ref req_ref = Ref::borrow(PyList_GET_ITEM(registry.get(), i));
-        Ref request = Ref::steal(PyObject_CallNoArgs(req_ref.get()));
+        Ref request = call_ref(req_ref.get());
         if (!request || (request.get() != Py_None && check_request(request.get()) < 0)) {
             traceback("ZSystem._rebuild_arrays");
             return Rebuilt::Failed;

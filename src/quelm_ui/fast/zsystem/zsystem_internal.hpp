@@ -59,6 +59,10 @@ inline ZRequestObject* as_request(PyObject* obj) noexcept {
 // Python.
 Ref make_weak_ref(PyObject* obj) noexcept;
 
+// `ref()`: the referent or None for a weakref.ref, else whatever calling it gives. May call
+// back into Python.
+Ref call_ref(PyObject* ref) noexcept;
+
 // The request's owner: the result of calling its `_link_ref` (None once the owner is gone).
 // No traceback entry. May call back into Python.
 Ref request_link(ZRequestObject* request) noexcept;
