@@ -99,6 +99,40 @@ PyObject* as_object(capi::QmShader* shader) noexcept {
     return reinterpret_cast<PyObject*>(shader);
 }
 
+// One value of uniform type `kind` at `data` into the QmShader's uniform `loc_index`; a failure
+// gets the traceback entry `name`.
+void set_qm_value(capi::QmShader* shader, int loc_index, const void* data, int kind,
+                  const char* name) noexcept {
+    Shader record{};
+    if (get_c_shader_from_qmshader(as_object(shader), record) < 0 ||
+        call_set_shader_value(record, loc_index, data, kind) < 0) {
+        traceback(name);
+    }
+}
+
+// A float pair (quad false) or quadruple from the tuple `value` into the QmShader's uniform.
+void set_qm_tuple_value(capi::QmShader* shader, int loc_index, PyObject* value, bool quad,
+                        const char* name) noexcept {
+    Shader record{};
+    if (get_c_shader_from_qmshader(as_object(shader), record) < 0 ||
+        tuple_uniform(record, loc_index, value, quad) < 0) {
+        traceback(name);
+    }
+}
+
+// An array uniform of type `kind` into the QmShader; raylib is not called for an empty array.
+template <typename T>
+void set_qm_array(capi::QmShader* shader, int loc_index, const std::vector<T>& values, int kind,
+                  const char* name) noexcept {
+    Shader record{};
+    int count = 0;
+    if (get_c_shader_from_qmshader(as_object(shader), record) < 0 ||
+        array_count(values.size(), count) < 0 ||
+        (count > 0 && call_set_shader_value_v(record, loc_index, values.data(), kind, count) < 0)) {
+        traceback(name);
+    }
+}
+
 } // namespace
 
 // ---- native entry points of the QmShader family ----
@@ -144,19 +178,11 @@ void set_qmshader_value(capi::QmShader* shader, int loc_index, PyObject* value, 
 }
 
 void set_qmshader_value_float(capi::QmShader* shader, int loc_index, float value, int) noexcept {
-    Shader record{};
-    if (get_c_shader_from_qmshader(as_object(shader), record) < 0 ||
-        call_set_shader_value(record, loc_index, &value, kUniformFloat) < 0) {
-        traceback("set_qmshader_value_float");
-    }
+    set_qm_value(shader, loc_index, &value, kUniformFloat, "set_qmshader_value_float");
 }
 
 void set_qmshader_value_int(capi::QmShader* shader, int loc_index, int value, int) noexcept {
-    Shader record{};
-    if (get_c_shader_from_qmshader(as_object(shader), record) < 0 ||
-        call_set_shader_value(record, loc_index, &value, kUniformInt) < 0) {
-        traceback("set_qmshader_value_int");
-    }
+    set_qm_value(shader, loc_index, &value, kUniformInt, "set_qmshader_value_int");
 }
 
 void set_qmshader_value_vec2_qmvec(capi::QmShader* shader, int loc_index, capi::QmVector2* value,
@@ -172,44 +198,22 @@ void set_qmshader_value_vec2_qmvec(capi::QmShader* shader, int loc_index, capi::
 
 void set_qmshader_value_vec2_tuple(capi::QmShader* shader, int loc_index, PyObject* value,
                                    int) noexcept {
-    Shader record{};
-    if (get_c_shader_from_qmshader(as_object(shader), record) < 0 ||
-        tuple_uniform(record, loc_index, value, false) < 0) {
-        traceback("set_qmshader_value_vec2_tuple");
-    }
+    set_qm_tuple_value(shader, loc_index, value, false, "set_qmshader_value_vec2_tuple");
 }
 
 void set_qmshader_value_vec4_tuple(capi::QmShader* shader, int loc_index, PyObject* value,
                                    int) noexcept {
-    Shader record{};
-    if (get_c_shader_from_qmshader(as_object(shader), record) < 0 ||
-        tuple_uniform(record, loc_index, value, true) < 0) {
-        traceback("set_qmshader_value_vec4_tuple");
-    }
+    set_qm_tuple_value(shader, loc_index, value, true, "set_qmshader_value_vec4_tuple");
 }
 
 void set_qmshader_value_vec4_v(capi::QmShader* shader, int loc_index, std::vector<Vector4> values,
                                int) noexcept {
-    Shader record{};
-    int count = 0;
-    if (get_c_shader_from_qmshader(as_object(shader), record) < 0 ||
-        array_count(values.size(), count) < 0 ||
-        (count > 0 &&
-         call_set_shader_value_v(record, loc_index, values.data(), kUniformVec4, count) < 0)) {
-        traceback("set_qmshader_value_vec4_v");
-    }
+    set_qm_array(shader, loc_index, values, kUniformVec4, "set_qmshader_value_vec4_v");
 }
 
 void set_qmshader_value_float_v(capi::QmShader* shader, int loc_index, std::vector<float> values,
                                 int) noexcept {
-    Shader record{};
-    int count = 0;
-    if (get_c_shader_from_qmshader(as_object(shader), record) < 0 ||
-        array_count(values.size(), count) < 0 ||
-        (count > 0 &&
-         call_set_shader_value_v(record, loc_index, values.data(), kUniformFloat, count) < 0)) {
-        traceback("set_qmshader_value_float_v");
-    }
+    set_qm_array(shader, loc_index, values, kUniformFloat, "set_qmshader_value_float_v");
 }
 
 namespace {
@@ -356,32 +360,33 @@ PyObject* py_set_shader_value_float(PyObject*, PyObject* const* args, Py_ssize_t
     return none_or_error(spec.func);
 }
 
+// set_qmshader_value_float / set_qmshader_value_int: loc_index and value converted, then the
+// shader's type checked, then the native entry point.
+template <typename T, int (*convert)(PyObject*, T&) noexcept,
+          void (*entry)(capi::QmShader*, int, T, int) noexcept>
+PyObject* set_qm_single(const ArgSpec& spec, PyObject* const* args, Py_ssize_t nargs,
+                        PyObject* kwnames) noexcept {
+    PyObject* params[3];
+    int32_t loc_index = 0;
+    T value{};
+    if (parse_value(spec, args, nargs, kwnames, params, loc_index) < 0 ||
+        convert(params[2], value) < 0 || check_qmshader(params[0]) < 0) {
+        return fail(spec.func);
+    }
+    entry(qmshader(params[0]), loc_index, value, 1);
+    return none_or_error(spec.func);
+}
+
 PyObject* py_set_qmshader_value_float(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                       PyObject* kwnames) noexcept {
     static constexpr ArgSpec spec{"set_qmshader_value_float", kValueParams, 3, 3};
-    PyObject* params[3];
-    int32_t loc_index = 0;
-    float value = 0.0f;
-    if (parse_value(spec, args, nargs, kwnames, params, loc_index) < 0 ||
-        to_float32(params[2], value) < 0 || check_qmshader(params[0]) < 0) {
-        return fail(spec.func);
-    }
-    set_qmshader_value_float(qmshader(params[0]), loc_index, value, 1);
-    return none_or_error(spec.func);
+    return set_qm_single<float, to_float32, set_qmshader_value_float>(spec, args, nargs, kwnames);
 }
 
 PyObject* py_set_qmshader_value_int(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                     PyObject* kwnames) noexcept {
     static constexpr ArgSpec spec{"set_qmshader_value_int", kValueParams, 3, 3};
-    PyObject* params[3];
-    int32_t loc_index = 0;
-    int32_t value = 0;
-    if (parse_value(spec, args, nargs, kwnames, params, loc_index) < 0 ||
-        to_int32(params[2], value) < 0 || check_qmshader(params[0]) < 0) {
-        return fail(spec.func);
-    }
-    set_qmshader_value_int(qmshader(params[0]), loc_index, value, 1);
-    return none_or_error(spec.func);
+    return set_qm_single<int32_t, to_int32, set_qmshader_value_int>(spec, args, nargs, kwnames);
 }
 
 PyObject* py_set_shader_value_vec2_qmvec(PyObject*, PyObject* const* args, Py_ssize_t nargs,
@@ -468,32 +473,35 @@ PyObject* py_set_qmshader_value_vec4_tuple(PyObject*, PyObject* const* args, Py_
     return set_qm_tuple(spec, args, nargs, kwnames, set_qmshader_value_vec4_tuple);
 }
 
+// set_qmshader_value_vec4_v / set_qmshader_value_float_v: loc_index and the array converted,
+// then the shader's type checked, then the native entry point.
+template <typename T, int (*convert)(PyObject*, std::vector<T>&) noexcept,
+          void (*entry)(capi::QmShader*, int, std::vector<T>, int) noexcept>
+PyObject* set_qm_array_py(const ArgSpec& spec, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames) noexcept {
+    PyObject* params[3];
+    int32_t loc_index = 0;
+    std::vector<T> values;
+    if (parse_value(spec, args, nargs, kwnames, params, loc_index) < 0 ||
+        convert(params[2], values) < 0 || check_qmshader(params[0]) < 0) {
+        return fail(spec.func);
+    }
+    entry(qmshader(params[0]), loc_index, std::move(values), 1);
+    return none_or_error(spec.func);
+}
+
 PyObject* py_set_qmshader_value_vec4_v(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                        PyObject* kwnames) noexcept {
     static constexpr ArgSpec spec{"set_qmshader_value_vec4_v", kArrayParams, 3, 3};
-    PyObject* params[3];
-    int32_t loc_index = 0;
-    std::vector<Vector4> values;
-    if (parse_args(spec, args, nargs, kwnames, params) < 0 || to_int32(params[1], loc_index) < 0 ||
-        vector4_array_from_iterable(params[2], values) < 0 || check_qmshader(params[0]) < 0) {
-        return fail(spec.func);
-    }
-    set_qmshader_value_vec4_v(qmshader(params[0]), loc_index, std::move(values), 1);
-    return none_or_error(spec.func);
+    return set_qm_array_py<Vector4, vector4_array_from_iterable, set_qmshader_value_vec4_v>(
+        spec, args, nargs, kwnames);
 }
 
 PyObject* py_set_qmshader_value_float_v(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                         PyObject* kwnames) noexcept {
     static constexpr ArgSpec spec{"set_qmshader_value_float_v", kArrayParams, 3, 3};
-    PyObject* params[3];
-    int32_t loc_index = 0;
-    std::vector<float> values;
-    if (parse_args(spec, args, nargs, kwnames, params) < 0 || to_int32(params[1], loc_index) < 0 ||
-        float_array_from_iterable(params[2], values) < 0 || check_qmshader(params[0]) < 0) {
-        return fail(spec.func);
-    }
-    set_qmshader_value_float_v(qmshader(params[0]), loc_index, std::move(values), 1);
-    return none_or_error(spec.func);
+    return set_qm_array_py<float, float_array_from_iterable, set_qmshader_value_float_v>(
+        spec, args, nargs, kwnames);
 }
 
 constexpr FunctionDef kShaderFunctions[] = {
