@@ -218,48 +218,31 @@ PyObject* py_draw_texture_rec_ez(PyObject*, PyObject* const* args, Py_ssize_t na
     return draw_rec(spec, args, nargs, kwnames, true);
 }
 
-PyObject* py_draw_texture_vec(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                              PyObject* kwnames) noexcept {
-    static constexpr ArgSpec spec{"draw_texture_vec", kVecParams, 4, 4};
+// draw_texture_vec and its _ez form, which has no color parameter and draws with the white tint.
+PyObject* draw_vec(const ArgSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                   bool ez) noexcept {
     PyObject* params[4];
     bool flip = false;
-    if (parse_args(spec, args, nargs, kwnames, params) < 0 || to_flag(params[3], flip) < 0 ||
-        check_tuple_arg(params[1], "position") < 0 || check_tuple_arg(params[2], "color") < 0) {
+    if (parse_args(spec, args, nargs, kwnames, params) < 0 ||
+        to_flag(params[ez ? 2 : 3], flip) < 0 || check_tuple_arg(params[1], "position") < 0 ||
+        (!ez && check_tuple_arg(params[2], "color") < 0)) {
         traceback(spec.func);
         return nullptr;
     }
-    c_draw_texture_vec(params[0], params[1], params[2], flip);
+    c_draw_texture_vec(params[0], params[1], ez ? g_constants.white_tint : params[2], flip);
     return none_or_error(spec.func);
+}
+
+PyObject* py_draw_texture_vec(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames) noexcept {
+    static constexpr ArgSpec spec{"draw_texture_vec", kVecParams, 4, 4};
+    return draw_vec(spec, args, nargs, kwnames, false);
 }
 
 PyObject* py_draw_texture_vec_ez(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                  PyObject* kwnames) noexcept {
     static constexpr ArgSpec spec{"draw_texture_vec_ez", kVecEzParams, 3, 3};
-    PyObject* params[3];
-    bool flip = false;
-    if (parse_args(spec, args, nargs, kwnames, params) < 0 || to_flag(params[2], flip) < 0 ||
-        check_tuple_arg(params[1], "position") < 0) {
-        traceback(spec.func);
-        return nullptr;
-    }
-    c_draw_texture_vec(params[0], params[1], g_constants.white_tint, flip);
-    return none_or_error(spec.func);
-}
-
-PyObject* py_draw_texture_qmvec(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                                PyObject* kwnames) noexcept {
-    static constexpr ArgSpec spec{"draw_texture_qmvec", kVecParams, 4, 4};
-    PyObject* params[4];
-    bool flip = false;
-    if (parse_args(spec, args, nargs, kwnames, params) < 0 || to_flag(params[3], flip) < 0 ||
-        check_arg_type(params[1], g_types.vector2, true, "position") < 0 ||
-        check_arg_type(params[2], g_types.rect, true, "color") < 0) {
-        traceback(spec.func);
-        return nullptr;
-    }
-    c_draw_texture_qmvec(params[0], reinterpret_cast<capi::QmVector2*>(params[1]),
-                         reinterpret_cast<capi::QmRect*>(params[2]), flip);
-    return none_or_error(spec.func);
+    return draw_vec(spec, args, nargs, kwnames, true);
 }
 
 // The current value of the module global _base_color_qmvec_ez (falling back to the builtins),
@@ -286,17 +269,20 @@ Ref base_color() noexcept {
     return color;
 }
 
-PyObject* py_draw_texture_qmvec_ez(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                                   PyObject* kwnames) noexcept {
-    static constexpr ArgSpec spec{"draw_texture_qmvec_ez", kVecEzParams, 3, 3};
-    PyObject* params[3];
+// draw_texture_qmvec and its _ez form, which has no color parameter and takes the tint from
+// base_color() once the arguments are checked.
+PyObject* draw_qmvec(const ArgSpec& spec, PyObject* const* args, Py_ssize_t nargs,
+                     PyObject* kwnames, bool ez) noexcept {
+    PyObject* params[4];
     bool flip = false;
-    if (parse_args(spec, args, nargs, kwnames, params) < 0 || to_flag(params[2], flip) < 0 ||
-        check_arg_type(params[1], g_types.vector2, true, "position") < 0) {
+    if (parse_args(spec, args, nargs, kwnames, params) < 0 ||
+        to_flag(params[ez ? 2 : 3], flip) < 0 ||
+        check_arg_type(params[1], g_types.vector2, true, "position") < 0 ||
+        (!ez && check_arg_type(params[2], g_types.rect, true, "color") < 0)) {
         traceback(spec.func);
         return nullptr;
     }
-    Ref color = base_color();
+    Ref color = ez ? base_color() : Ref::borrow(params[2]);
     if (!color) {
         traceback(spec.func);
         return nullptr;
@@ -304,6 +290,18 @@ PyObject* py_draw_texture_qmvec_ez(PyObject*, PyObject* const* args, Py_ssize_t 
     c_draw_texture_qmvec(params[0], reinterpret_cast<capi::QmVector2*>(params[1]),
                          color.as<capi::QmRect>(), flip);
     return none_or_error(spec.func);
+}
+
+PyObject* py_draw_texture_qmvec(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                                PyObject* kwnames) noexcept {
+    static constexpr ArgSpec spec{"draw_texture_qmvec", kVecParams, 4, 4};
+    return draw_qmvec(spec, args, nargs, kwnames, false);
+}
+
+PyObject* py_draw_texture_qmvec_ez(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                                   PyObject* kwnames) noexcept {
+    static constexpr ArgSpec spec{"draw_texture_qmvec_ez", kVecEzParams, 3, 3};
+    return draw_qmvec(spec, args, nargs, kwnames, true);
 }
 
 PyObject* py_draw_texture_pro(PyObject*, PyObject* const* args, Py_ssize_t nargs,
