@@ -32,9 +32,7 @@ PyObject* param_tp_new(PyTypeObject* type, PyObject*, PyObject*) noexcept {
         return nullptr;
     }
     self->vtab = &kMethods;
-    for (auto field : kObjectFields) {
-        self->*field = Py_NewRef(Py_None);
-    }
+    init_fields_none(self, kObjectFields);
     return reinterpret_cast<PyObject*>(self);
 }
 
@@ -53,27 +51,16 @@ int param_init(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
 }
 
 int param_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
-    QmParamObject* param = as_param(self);
-    for (auto field : kObjectFields) {
-        Py_VISIT(param->*field);
-    }
-    return 0;
+    return visit_fields(self, kObjectFields, visit, arg);
 }
 
 int param_clear(PyObject* self) noexcept {
-    QmParamObject* param = as_param(self);
-    for (auto field : kObjectFields) {
-        replace_field(param->*field, Ref::borrow(Py_None));
-    }
-    return 0;
+    return clear_fields(self, kObjectFields);
 }
 
 void param_dealloc(PyObject* self) noexcept {
     PyObject_GC_UnTrack(self);
-    QmParamObject* param = as_param(self);
-    for (auto field : kObjectFields) {
-        Py_CLEAR(param->*field);
-    }
+    release_fields(self, kObjectFields);
     Py_TYPE(self)->tp_free(self);
 }
 
@@ -82,23 +69,16 @@ PyObject* param_repr(PyObject* self) noexcept {
     return PyUnicode_FromFormat("QmParam(%R, %R)", param->name, param->value);
 }
 
-#define QM_OBJECT_FIELD(name, field)                                                               \
-    {name, object_field_get, object_field_set, nullptr,                                            \
-     field_offset(offsetof(QmParamObject, field))}
-
 PyGetSetDef param_getset[] = {
-    QM_OBJECT_FIELD("name", name),
-    {"layer", int32_field_get, int32_field_set, nullptr,
-     field_offset(offsetof(QmParamObject, layer))},
-    QM_OBJECT_FIELD("value", value),
-    QM_OBJECT_FIELD("default", default_),
-    QM_OBJECT_FIELD("getter", getter),
-    QM_OBJECT_FIELD("setter", setter),
-    QM_OBJECT_FIELD("type", type),
+    object_property("name", offsetof(QmParamObject, name)),
+    int32_property("layer", offsetof(QmParamObject, layer)),
+    object_property("value", offsetof(QmParamObject, value)),
+    object_property("default", offsetof(QmParamObject, default_)),
+    object_property("getter", offsetof(QmParamObject, getter)),
+    object_property("setter", offsetof(QmParamObject, setter)),
+    object_property("type", offsetof(QmParamObject, type)),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
-
-#undef QM_OBJECT_FIELD
 
 PyTypeObject make_param_type() noexcept {
     PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};

@@ -33,14 +33,19 @@ PyObject* slot_c_get_texture(QmRenderTextureObject* self) noexcept {
 
 const QmRenderTextureMethods kMethods = {{}, slot_c_get_texture, {}};
 
+// The object fields; each holds a reference (None when unset).
+constexpr PyObject* QmRenderTextureObject::*kObjectFields[] = {
+    &QmRenderTextureObject::render_texture,
+    &QmRenderTextureObject::size,
+};
+
 PyObject* texture_tp_new(PyTypeObject* type, PyObject*, PyObject*) noexcept {
     QmRenderTextureObject* self = as_texture(type->tp_alloc(type, 0));
     if (!self) {
         return nullptr;
     }
     self->vtab = &kMethods;
-    self->render_texture = Py_NewRef(Py_None);
-    self->size = Py_NewRef(Py_None);
+    init_fields_none(self, kObjectFields);
     return reinterpret_cast<PyObject*>(self);
 }
 
@@ -58,21 +63,16 @@ int texture_init(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
 }
 
 int texture_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
-    Py_VISIT(as_texture(self)->render_texture);
-    Py_VISIT(as_texture(self)->size);
-    return 0;
+    return visit_fields(self, kObjectFields, visit, arg);
 }
 
 int texture_clear(PyObject* self) noexcept {
-    replace_field(as_texture(self)->render_texture, Ref::borrow(Py_None));
-    replace_field(as_texture(self)->size, Ref::borrow(Py_None));
-    return 0;
+    return clear_fields(self, kObjectFields);
 }
 
 void texture_dealloc(PyObject* self) noexcept {
     PyObject_GC_UnTrack(self);
-    Py_CLEAR(as_texture(self)->render_texture);
-    Py_CLEAR(as_texture(self)->size);
+    release_fields(self, kObjectFields);
     Py_TYPE(self)->tp_free(self);
 }
 
@@ -90,8 +90,7 @@ constexpr FunctionDef kFunctions[] = {
 };
 
 PyGetSetDef texture_getset[] = {
-    {"render_texture", object_field_get, object_field_set, nullptr,
-     field_offset(offsetof(QmRenderTextureObject, render_texture))},
+    object_property("render_texture", offsetof(QmRenderTextureObject, render_texture)),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

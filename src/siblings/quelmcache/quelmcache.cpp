@@ -20,13 +20,16 @@ CacheObject* as_cache(PyObject* obj) noexcept {
     return reinterpret_cast<CacheObject*>(obj);
 }
 
+// The one object field; it holds a reference (None when unset).
+constexpr PyObject* CacheObject::*kObjectFields[] = {&CacheObject::cache_arr};
+
 PyObject* cache_tp_new(PyTypeObject* type, PyObject*, PyObject*) noexcept {
     CacheObject* self = as_cache(type->tp_alloc(type, 0));
     if (!self) {
         return nullptr;
     }
     self->vtab = &kMethods;
-    self->cache_arr = Py_NewRef(Py_None);
+    init_fields_none(self, kObjectFields);
     return reinterpret_cast<PyObject*>(self);
 }
 
@@ -40,24 +43,21 @@ int cache_init(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
 }
 
 int cache_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
-    Py_VISIT(as_cache(self)->cache_arr);
-    return 0;
+    return visit_fields(self, kObjectFields, visit, arg);
 }
 
 int cache_clear(PyObject* self) noexcept {
-    replace_field(as_cache(self)->cache_arr, Ref::borrow(Py_None));
-    return 0;
+    return clear_fields(self, kObjectFields);
 }
 
 void cache_dealloc(PyObject* self) noexcept {
     PyObject_GC_UnTrack(self);
-    Py_CLEAR(as_cache(self)->cache_arr);
+    release_fields(self, kObjectFields);
     Py_TYPE(self)->tp_free(self);
 }
 
 PyGetSetDef cache_getset[] = {
-    {"cache_arr", object_field_get, object_field_set, nullptr,
-     field_offset(offsetof(CacheObject, cache_arr))},
+    object_property("cache_arr", offsetof(CacheObject, cache_arr)),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

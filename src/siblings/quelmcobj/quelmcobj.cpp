@@ -101,9 +101,7 @@ PyObject* cobject_tp_new(PyTypeObject* type, PyObject*, PyObject*) noexcept {
     }
     QuelmCobjectObject* obj = self.as<QuelmCobjectObject>();
     obj->vtab = &kMethods;
-    for (auto field : kObjectFields) {
-        obj->*field = Py_NewRef(Py_None);
-    }
+    init_fields_none(obj, kObjectFields);
     Ref zero = Ref::steal(PyLong_FromLong(0));
     if (!zero || set_rect_and_z(obj, Py_None, zero.get()) < 0) {
         return nullptr;
@@ -128,28 +126,17 @@ int cobject_init(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
 }
 
 int cobject_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
-    QuelmCobjectObject* obj = as_cobject(self);
-    for (auto field : kObjectFields) {
-        Py_VISIT(obj->*field);
-    }
-    return 0;
+    return visit_fields(self, kObjectFields, visit, arg);
 }
 
 int cobject_clear(PyObject* self) noexcept {
-    QuelmCobjectObject* obj = as_cobject(self);
-    for (auto field : kObjectFields) {
-        replace_field(obj->*field, Ref::borrow(Py_None));
-    }
-    return 0;
+    return clear_fields(self, kObjectFields);
 }
 
 void cobject_dealloc(PyObject* self) noexcept {
     PyObject_GC_UnTrack(self);
     PyObject_ClearWeakRefs(self);
-    QuelmCobjectObject* obj = as_cobject(self);
-    for (auto field : kObjectFields) {
-        Py_CLEAR(obj->*field);
-    }
+    release_fields(self, kObjectFields);
     Py_TYPE(self)->tp_free(self);
 }
 
@@ -342,8 +329,7 @@ PyGetSetDef cobject_getset[] = {
     {"qmrect", get_qmrect_attr, set_qmrect_attr, nullptr, nullptr},
     {"params", object_field_get, set_params_attr, nullptr,
      field_offset(offsetof(QuelmCobjectObject, params))},
-    {"_dead", int32_field_get, int32_field_set, nullptr,
-     field_offset(offsetof(QuelmCobjectObject, _dead))},
+    int32_property("_dead", offsetof(QuelmCobjectObject, _dead)),
     {"_z_request", object_field_get, set_z_request_attr, nullptr,
      field_offset(offsetof(QuelmCobjectObject, _z_request))},
     {nullptr, nullptr, nullptr, nullptr, nullptr},

@@ -4,6 +4,8 @@
 
 #include <Python.h>
 
+#include "quelm_ui/fast/common/ref.hpp"
+
 #include <cstddef>
 
 namespace qm {
@@ -22,5 +24,52 @@ int object_field_set(PyObject* self, PyObject* value, void* offset) noexcept;
 // field unchanged.
 PyObject* int32_field_get(PyObject* self, void* offset) noexcept;
 int int32_field_set(PyObject* self, PyObject* value, void* offset) noexcept;
+
+// Getset entries for the two kinds of field above; `offset` is `offsetof(Record, field)`.
+inline PyGetSetDef object_property(const char* name, size_t offset) noexcept {
+    return {name, object_field_get, object_field_set, nullptr, field_offset(offset)};
+}
+
+inline PyGetSetDef int32_property(const char* name, size_t offset) noexcept {
+    return {name, int32_field_get, int32_field_set, nullptr, field_offset(offset)};
+}
+
+// The common part of tp_new, tp_traverse, tp_clear and tp_dealloc for a record whose object
+// fields (given as member pointers) each hold a reference, None when unset.
+template <typename Record, size_t N>
+void init_fields_none(Record* record, PyObject* Record::*const (&fields)[N]) noexcept {
+    for (auto field : fields) {
+        record->*field = Py_NewRef(Py_None);
+    }
+}
+
+template <typename Record, size_t N>
+int visit_fields(PyObject* self, PyObject* Record::*const (&fields)[N], visitproc visit,
+                 void* arg) noexcept {
+    Record* record = reinterpret_cast<Record*>(self);
+    for (auto field : fields) {
+        Py_VISIT(record->*field);
+    }
+    return 0;
+}
+
+// Back to None, each old value released after its field is rewritten.
+template <typename Record, size_t N>
+int clear_fields(PyObject* self, PyObject* Record::*const (&fields)[N]) noexcept {
+    Record* record = reinterpret_cast<Record*>(self);
+    for (auto field : fields) {
+        replace_field(record->*field, Ref::borrow(Py_None));
+    }
+    return 0;
+}
+
+// For tp_dealloc: drops every reference and leaves the fields null.
+template <typename Record, size_t N>
+void release_fields(PyObject* self, PyObject* Record::*const (&fields)[N]) noexcept {
+    Record* record = reinterpret_cast<Record*>(self);
+    for (auto field : fields) {
+        Py_CLEAR(record->*field);
+    }
+}
 
 } // namespace qm
