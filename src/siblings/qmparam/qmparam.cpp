@@ -50,20 +50,6 @@ int param_init(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
     return 0;
 }
 
-int param_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
-    return visit_fields(self, kObjectFields, visit, arg);
-}
-
-int param_clear(PyObject* self) noexcept {
-    return clear_fields(self, kObjectFields);
-}
-
-void param_dealloc(PyObject* self) noexcept {
-    PyObject_GC_UnTrack(self);
-    release_fields(self, kObjectFields);
-    Py_TYPE(self)->tp_free(self);
-}
-
 PyObject* param_repr(PyObject* self) noexcept {
     const QmParamObject* param = as_param(self);
     return PyUnicode_FromFormat("QmParam(%R, %R)", param->name, param->value);
@@ -84,12 +70,12 @@ PyTypeObject make_param_type() noexcept {
     PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};
     type.tp_name = "quelm_ui.fast.qmparam.qmparam.QmParam";
     type.tp_basicsize = sizeof(QmParamObject);
-    type.tp_dealloc = param_dealloc;
+    type.tp_dealloc = dealloc_fields<kObjectFields>;
     type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE;
     type.tp_doc = "QmParam(name, value=None)\n\nA named parameter of a toolkit object.";
     type.tp_repr = param_repr;
-    type.tp_traverse = param_traverse;
-    type.tp_clear = param_clear;
+    type.tp_traverse = traverse_fields<kObjectFields>;
+    type.tp_clear = clear_fields<kObjectFields>;
     type.tp_getset = param_getset;
     type.tp_init = param_init;
     type.tp_new = param_tp_new;

@@ -62,20 +62,6 @@ int texture_init(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
     return 0;
 }
 
-int texture_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
-    return visit_fields(self, kObjectFields, visit, arg);
-}
-
-int texture_clear(PyObject* self) noexcept {
-    return clear_fields(self, kObjectFields);
-}
-
-void texture_dealloc(PyObject* self) noexcept {
-    PyObject_GC_UnTrack(self);
-    release_fields(self, kObjectFields);
-    Py_TYPE(self)->tp_free(self);
-}
-
 PyObject* py_get_texture(PyObject* self, PyObject* const*, Py_ssize_t nargs,
                          PyObject* kwnames) noexcept {
     if (check_no_args("get_texture", nargs, kwnames) < 0) {
@@ -98,11 +84,11 @@ PyTypeObject make_texture_type() noexcept {
     PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};
     type.tp_name = "quelm_ui.fast.qmrendertex.qm_render_tex.QmRenderTexture";
     type.tp_basicsize = sizeof(QmRenderTextureObject);
-    type.tp_dealloc = texture_dealloc;
+    type.tp_dealloc = dealloc_fields<kObjectFields>;
     type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE;
     type.tp_doc = "QmRenderTexture(render_texture=None)\n\nA render texture of the toolkit.";
-    type.tp_traverse = texture_traverse;
-    type.tp_clear = texture_clear;
+    type.tp_traverse = traverse_fields<kObjectFields>;
+    type.tp_clear = clear_fields<kObjectFields>;
     type.tp_getset = texture_getset;
     type.tp_init = texture_init;
     type.tp_new = texture_tp_new;

@@ -42,20 +42,6 @@ int cache_init(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
     return 0;
 }
 
-int cache_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
-    return visit_fields(self, kObjectFields, visit, arg);
-}
-
-int cache_clear(PyObject* self) noexcept {
-    return clear_fields(self, kObjectFields);
-}
-
-void cache_dealloc(PyObject* self) noexcept {
-    PyObject_GC_UnTrack(self);
-    release_fields(self, kObjectFields);
-    Py_TYPE(self)->tp_free(self);
-}
-
 PyGetSetDef cache_getset[] = {
     object_property("cache_arr", offsetof(CacheObject, cache_arr)),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
@@ -65,11 +51,11 @@ PyTypeObject make_cache_type() noexcept {
     PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};
     type.tp_name = "quelm_ui.fast.quelmcache.quelmcache.Cache";
     type.tp_basicsize = sizeof(CacheObject);
-    type.tp_dealloc = cache_dealloc;
+    type.tp_dealloc = dealloc_fields<kObjectFields>;
     type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE;
     type.tp_doc = "Cache()\n--\n\nPer-object cache of a toolkit object.";
-    type.tp_traverse = cache_traverse;
-    type.tp_clear = cache_clear;
+    type.tp_traverse = traverse_fields<kObjectFields>;
+    type.tp_clear = clear_fields<kObjectFields>;
     type.tp_getset = cache_getset;
     type.tp_init = cache_init;
     type.tp_new = cache_tp_new;

@@ -125,18 +125,10 @@ int cobject_init(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
     return -1;
 }
 
-int cobject_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
-    return visit_fields(self, kObjectFields, visit, arg);
-}
-
-int cobject_clear(PyObject* self) noexcept {
-    return clear_fields(self, kObjectFields);
-}
-
 void cobject_dealloc(PyObject* self) noexcept {
     PyObject_GC_UnTrack(self);
     PyObject_ClearWeakRefs(self);
-    release_fields(self, kObjectFields);
+    release_fields<kObjectFields>(self);
     Py_TYPE(self)->tp_free(self);
 }
 
@@ -355,8 +347,8 @@ PyTypeObject make_cobject_type() noexcept {
                     Py_TPFLAGS_MANAGED_WEAKREF | Py_TPFLAGS_IMMUTABLETYPE;
     type.tp_doc = "QuelmCobject(rect=None, z=0)\n\nA toolkit object: a rectangle and named "
                   "parameters, among them its z.";
-    type.tp_traverse = cobject_traverse;
-    type.tp_clear = cobject_clear;
+    type.tp_traverse = traverse_fields<kObjectFields>;
+    type.tp_clear = clear_fields<kObjectFields>;
     type.tp_getset = cobject_getset;
     type.tp_init = cobject_init;
     type.tp_new = cobject_tp_new;

@@ -34,8 +34,9 @@ inline PyGetSetDef int32_property(const char* name, size_t offset) noexcept {
     return {name, int32_field_get, int32_field_set, nullptr, field_offset(offset)};
 }
 
-// The common part of tp_new, tp_traverse, tp_clear and tp_dealloc for a record whose object
-// fields (given as member pointers) each hold a reference, None when unset.
+// Object fields given as a constant array of member pointers (`PyObject* Record::*`), each
+// holding a reference, None when unset. tp_new sets them with init_fields_none; a type whose
+// only references they are takes traverse_fields, clear_fields and dealloc_fields as its slots.
 template <typename Record, size_t N>
 void init_fields_none(Record* record, PyObject* Record::*const (&fields)[N]) noexcept {
     for (auto field : fields) {
@@ -43,10 +44,24 @@ void init_fields_none(Record* record, PyObject* Record::*const (&fields)[N]) noe
     }
 }
 
+// `self` as the record the member pointers in `fields` belong to.
 template <typename Record, size_t N>
-int visit_fields(PyObject* self, PyObject* Record::*const (&fields)[N], visitproc visit,
-                 void* arg) noexcept {
-    Record* record = reinterpret_cast<Record*>(self);
+Record* field_record(PyObject* self, PyObject* Record::*const (&)[N]) noexcept {
+    return reinterpret_cast<Record*>(self);
+}
+
+// For tp_dealloc: drops every reference and leaves the fields null.
+template <const auto& fields>
+void release_fields(PyObject* self) noexcept {
+    auto* record = field_record(self, fields);
+    for (auto field : fields) {
+        Py_CLEAR(record->*field);
+    }
+}
+
+template <const auto& fields>
+int traverse_fields(PyObject* self, visitproc visit, void* arg) noexcept {
+    auto* record = field_record(self, fields);
     for (auto field : fields) {
         Py_VISIT(record->*field);
     }
@@ -54,22 +69,21 @@ int visit_fields(PyObject* self, PyObject* Record::*const (&fields)[N], visitpro
 }
 
 // Back to None, each old value released after its field is rewritten.
-template <typename Record, size_t N>
-int clear_fields(PyObject* self, PyObject* Record::*const (&fields)[N]) noexcept {
-    Record* record = reinterpret_cast<Record*>(self);
+template <const auto& fields>
+int clear_fields(PyObject* self) noexcept {
+    auto* record = field_record(self, fields);
     for (auto field : fields) {
         replace_field(record->*field, Ref::borrow(Py_None));
     }
     return 0;
 }
 
-// For tp_dealloc: drops every reference and leaves the fields null.
-template <typename Record, size_t N>
-void release_fields(PyObject* self, PyObject* Record::*const (&fields)[N]) noexcept {
-    Record* record = reinterpret_cast<Record*>(self);
-    for (auto field : fields) {
-        Py_CLEAR(record->*field);
-    }
+// Untrack, release the fields, free (types without weak references).
+template <const auto& fields>
+void dealloc_fields(PyObject* self) noexcept {
+    PyObject_GC_UnTrack(self);
+    release_fields<fields>(self);
+    Py_TYPE(self)->tp_free(self);
 }
 
 } // namespace qm
