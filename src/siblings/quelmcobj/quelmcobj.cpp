@@ -157,30 +157,31 @@ PyObject* py_get_qmrect(PyObject* self, PyObject* const*, Py_ssize_t nargs,
 constexpr const char* kNameParam[] = {"name"};
 constexpr const char* kNameValueParams[] = {"name", "value"};
 
-PyObject* py_get_param_strict(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                              PyObject* kwnames) noexcept {
-    static constexpr ArgSpec spec{"get_param_strict", kNameParam, 1, 1};
+// The param named by the one argument `name` of get_param_strict / get_param_value; on failure
+// an empty Ref, with the traceback entry `entry`. May call back into Python (hashing).
+Ref param_named(const ArgSpec& spec, PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                PyObject* kwnames, const char* entry) noexcept {
     PyObject* name = nullptr;
     if (parse_args(spec, args, nargs, kwnames, &name) == 0) {
         if (Ref param = get_param_strict_body(as_cobject(self), name)) {
-            return param.release();
+            return param;
         }
     }
-    add_traceback(kModule, "QuelmCobject.get_param_strict");
-    return nullptr;
+    add_traceback(kModule, entry);
+    return Ref();
+}
+
+PyObject* py_get_param_strict(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames) noexcept {
+    static constexpr ArgSpec spec{"get_param_strict", kNameParam, 1, 1};
+    return param_named(spec, self, args, nargs, kwnames, "QuelmCobject.get_param_strict").release();
 }
 
 PyObject* py_get_param_value(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                              PyObject* kwnames) noexcept {
     static constexpr ArgSpec spec{"get_param_value", kNameParam, 1, 1};
-    PyObject* name = nullptr;
-    if (parse_args(spec, args, nargs, kwnames, &name) == 0) {
-        if (Ref param = get_param_strict_body(as_cobject(self), name)) {
-            return Py_NewRef(param.as<QmParamObject>()->value);
-        }
-    }
-    add_traceback(kModule, "QuelmCobject.get_param_value");
-    return nullptr;
+    Ref param = param_named(spec, self, args, nargs, kwnames, "QuelmCobject.get_param_value");
+    return param ? Py_NewRef(param.as<QmParamObject>()->value) : nullptr;
 }
 
 // Updates the param's value, or adds QmParam(name, value) when there is none.
