@@ -75,10 +75,13 @@ int reset_arrays(ZSystemObject* self) noexcept {
     return 0;
 }
 
-// Reads a live owner's row: its rectangle truncated toward zero and its "z" parameter.
+// Reads a live owner's row: its rectangle truncated toward zero and its "z" parameter. The
+// methods are called through the owner's own table, as a native caller of a typed object does,
+// so a native subclass that overrides them gets its own code run.
 // May call back into Python (get_qmrect/get_param_strict overrides, __int__).
 int read_row(siblings::QuelmCobjectObject* owner, int32_t* row, int32_t& z) noexcept {
-    const siblings::QuelmCobjectMethods* methods = g_imported.cobject_methods;
+    const siblings::QuelmCobjectMethods* methods =
+        owner->vtab ? owner->vtab : g_imported.cobject_methods;
     Ref rect = Ref::steal(reinterpret_cast<PyObject*>(methods->get_qmrect(owner, 0)));
     if (!rect) {
         return -1;
