@@ -8,7 +8,7 @@ PYTEST_ARGS ?=
 # a plain `pip install .` leaves them out.
 export QM_BUILD_TEST_HELPERS := ON
 BUILD_STAMP := build/.install-stamp
-SOURCES     := $(shell find src tests/native -name '*.cpp' -o -name '*.hpp' -o -name '*.c' -o -name '*.h' -o -name '*.py' -o -name '*.pyi' -o -name 'CMakeLists.txt' 2>/dev/null) CMakeLists.txt pyproject.toml
+SOURCES     := $(shell find src tests/native -name '*.cpp' -o -name '*.hpp' -o -name '*.c' -o -name '*.h' -o -name '*.py' -o -name '*.pyi' -o -name '*.pxd' -o -name 'CMakeLists.txt' 2>/dev/null) CMakeLists.txt pyproject.toml
 
 .PHONY: all sysdeps toolchain venv build develop test leakcheck bench demo format format-check asan clean distclean
 
