@@ -17,9 +17,9 @@ import pytest
 from quelm_ui.fast.qmrect.qmrect import QmRect
 from quelm_ui.fast.qmrendertex.qm_render_tex import QmRenderTexture
 from quelm_ui.fast.qmshader.qmshader import QmShader
+from quelm_ui.fast.qmvector2 import qmvector2
 from quelm_ui.fast.qmvector2.qmvector2 import QmVector2
 from quelm_ui.fast.quelmcobj.quelmcobj import QuelmCobject
-from quelm_ui.fast.qmvector2 import qmvector2
 from quelm_ui.fast.raylib import quelm_raylib
 from quelm_ui.fast.zsystem import zdispatch
 from quelm_ui.fast.zsystem.zdispatch import ZRequest, ZSystem
@@ -87,9 +87,14 @@ VECTOR_SLOTS = [
 ]
 
 
+@pytest.fixture(scope="module")
+def vector_results(consumer):
+    return consumer.vector_slots()
+
+
 @pytest.mark.parametrize("slot, expected", VECTOR_SLOTS, ids=[s for s, _ in VECTOR_SLOTS])
-def test_each_vector_slot_computes_its_result(consumer, slot, expected):
-    assert consumer.vector_slots()[slot] == expected
+def test_each_vector_slot_computes_its_result(vector_results, slot, expected):
+    assert vector_results[slot] == expected
 
 
 # ---- ZRequest and ZSystem: two owners overlapping at (7, 7), the second one on top ----
