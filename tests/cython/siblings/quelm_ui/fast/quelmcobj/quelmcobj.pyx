@@ -143,7 +143,8 @@ cdef class QuelmCobject:
         if request is not None:
             from quelm_ui.fast.zsystem.zdispatch import ZRequest
             if not isinstance(request, ZRequest):
-                raise TypeError(f"Cannot convert {type(request).__name__} to ZRequest")
+                raise TypeError(f"Cannot convert {type(request).__name__} to "
+                                f"{ZRequest.__module__}.{ZRequest.__qualname__}")
         self._z_request = request
 
     cpdef bint has_custom_flag(self, unsigned char flag) except -1:
