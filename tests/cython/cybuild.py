@@ -42,11 +42,15 @@ def ensure_cython(requirement: str) -> Path:
 
 
 def build(name: str, modules: dict[str, Path], *, include_path: list[Path] = (),
-          cython_dir: Path | None = None, cplus: bool = False) -> Path:
+          cython_dir: Path | None = None, cplus: bool = False,
+          macros: dict[str, str] | None = None) -> Path:
     """Translates and compiles `modules` (dotted module name -> .pyx path); returns the root
-    directory holding the built packages. `include_path` is searched for cimported `.pxd` files.
-    Package directories get an empty `__init__.py` unless the module tree provides one."""
-    key = _cache_key(modules, include_path, cython_dir, cplus)
+    directory holding the built packages. `include_path` is searched for cimported `.pxd` files;
+    `macros` are defined for the C compiler (e.g. {"CYTHON_USE_TYPE_SPECS": "1"} builds the
+    types as heap types). Package directories get an empty `__init__.py` unless the module tree
+    provides one."""
+    macros = dict(macros or {})
+    key = _cache_key(modules, include_path, cython_dir, cplus, macros)
     out = CACHE / f"{name}-{key}"
     marker = out / ".complete"
     if marker.exists():
@@ -59,7 +63,7 @@ def build(name: str, modules: dict[str, Path], *, include_path: list[Path] = (),
         out.mkdir(parents=True)
         with ThreadPoolExecutor(max_workers=2) as pool:
             jobs = [pool.submit(_build_one, dotted, Path(pyx), out, include_path, cython_dir,
-                                cplus) for dotted, pyx in modules.items()]
+                                cplus, macros) for dotted, pyx in modules.items()]
             for job in jobs:
                 job.result()
         for dotted in modules:
@@ -68,7 +72,8 @@ def build(name: str, modules: dict[str, Path], *, include_path: list[Path] = (),
     return out
 
 
-def _build_one(dotted: str, pyx: Path, out: Path, include_path, cython_dir, cplus: bool) -> None:
+def _build_one(dotted: str, pyx: Path, out: Path, include_path, cython_dir, cplus: bool,
+               macros: dict[str, str]) -> None:
     parts = dotted.split(".")
     target_dir = out.joinpath(*parts[:-1])
     target_dir.mkdir(parents=True, exist_ok=True)
@@ -89,6 +94,7 @@ def _build_one(dotted: str, pyx: Path, out: Path, include_path, cython_dir, cplu
     compiler = os.environ.get("CXX" if cplus else "CC", "g++" if cplus else "gcc")
     library = target_dir / (parts[-1] + sysconfig.get_config_var("EXT_SUFFIX"))
     flags = ["-shared", "-fPIC", "-O1", "-w", f"-I{include}"]
+    flags += [f"-D{macro}={value}" for macro, value in sorted(macros.items())]
     if cplus:
         flags.append("-std=c++17")
     _run([compiler, *flags, str(generated), "-o", str(library)])
@@ -103,10 +109,10 @@ def _add_package_inits(out: Path, dotted: str) -> None:
             init.write_text("")
 
 
-def _cache_key(modules, include_path, cython_dir, cplus: bool) -> str:
+def _cache_key(modules, include_path, cython_dir, cplus: bool, macros: dict[str, str]) -> str:
     digest = hashlib.sha256()
     digest.update(f"{sys.executable}|{sysconfig.get_config_var('SOABI')}|{sys.abiflags}|"
-                  f"{cython_dir}|{cplus}".encode())
+                  f"{cython_dir}|{cplus}|{sorted(macros.items())}".encode())
     for dotted, pyx in sorted(modules.items()):
         digest.update(dotted.encode())
         digest.update(Path(pyx).read_bytes())
