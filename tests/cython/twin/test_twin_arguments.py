@@ -28,6 +28,7 @@ from quelm_ui.fast.zsystem import zdispatch
 TWIN_PYX = Path(__file__).with_name("twin.pyx")
 TWIN_MODULE = "qm_twin"
 EXTENSION_TYPES = ("QmVector2", "QmRect", "QmShader", "ZRequest")
+CONSTRUCTORS = ("__init__", "__cinit__")  # compared by calling the type
 
 
 # ---- the signatures, read from twin.pyx ----
@@ -80,7 +81,7 @@ def read_signatures() -> list[Signature]:
         parsed = tuple(p for p in map(_param, params.split(",")) if p)
         signatures.append(Signature(owner, name, static, parsed, "*args" in params))
         static = False
-    return [s for s in signatures if s.name != "__cinit__"]
+    return signatures
 
 
 SIGNATURES = read_signatures()
@@ -114,10 +115,10 @@ class Impl:
         if sig.owner is None:
             return next(vars(m)[sig.name] for m in self.modules if sig.name in vars(m))
         cls = self.types[sig.owner]
-        return cls if sig.name == "__init__" else getattr(cls, sig.name)
+        return cls if sig.name in CONSTRUCTORS else getattr(cls, sig.name)
 
     def receiver(self, sig: Signature):
-        if sig.owner is None or sig.static or sig.name == "__init__":
+        if sig.owner is None or sig.static or sig.name in CONSTRUCTORS:
             return ()
         return (self.instance(sig.owner),)
 
@@ -277,7 +278,7 @@ def battery(sig: Signature) -> list[Call]:
         Call("positional + keyword", (0,), (("bogus", 1),)),
         Call("two positionals + keyword", (0, 0), (("bogus", 1),)),
     ]
-    if sig.owner and not sig.static and sig.name != "__init__":
+    if sig.owner and not sig.static and sig.name not in CONSTRUCTORS:
         calls += [Call("no receiver", (), receiver=False),
                   Call("no receiver, keyword", (), (("bogus", 1),), receiver=False)]
     for given in range(required):
@@ -308,7 +309,7 @@ def battery(sig: Signature) -> list[Call]:
     if sig.varargs:
         calls += [Call("keyword", (), (("x", 1),)), Call("keywords", (1, 2), (("x", 1), ("y", 2))),
                   Call("keyword, vectorcall", (1, 2), (("x", 1), ("y", 2)), vectorcall=True)]
-    if sig.name == "__init__":
+    if sig.name in CONSTRUCTORS:
         calls += [Call(f"instance.__init__, {call.label}", call.args, call.kwargs, init_slot=True)
                   for call in list(calls) if not call.vectorcall]
         calls.append(Call("__init__ without instance", (), receiver=False, init_slot=True))
@@ -373,7 +374,7 @@ def test_every_callable_has_a_twin():
     for cls in (QmVector2, zdispatch.ZRequest, zdispatch.ZSystem):
         ours_ |= {(cls.__name__, name) for name in visible(cls, {"quelm_method",
                                                                  "quelm_function"})}
-    ours_ |= {("QmVector2", "__init__"), ("ZRequest", "__init__")}
+    ours_ |= {("QmVector2", "__init__"), ("ZRequest", "__init__"), ("ZSystem", "__cinit__")}
     assert {(s.owner, s.name) for s in SIGNATURES} == ours_
 
 

@@ -128,6 +128,18 @@ int refuse_keywords(const char* func, PyObject* keywords) noexcept {
     return -1;
 }
 
+int check_keyword_strings(const char* func, PyObject* kwargs) noexcept {
+    PyObject* key = nullptr;
+    Py_ssize_t pos = 0;
+    while (kwargs && PyDict_Next(kwargs, &pos, &key, nullptr)) {
+        if (!PyUnicode_Check(key)) {
+            err::keywords_not_strings(func);
+            return -1;
+        }
+    }
+    return 0;
+}
+
 int check_arg_type(PyObject* obj, PyTypeObject* type, bool none_ok, const char* param) noexcept {
     if ((none_ok && obj == Py_None) || PyObject_TypeCheck(obj, type)) {
         return 0;

@@ -36,6 +36,10 @@ int check_no_args(const char* func, Py_ssize_t nargs, PyObject* kwnames) noexcep
 // unexpected-keyword error naming the last one, as a keyword dict is checked.
 int refuse_keywords(const char* func, PyObject* keywords) noexcept;
 
+// For a call that takes any keywords into a dict (`kwargs` may be nullptr): -1 with "keywords
+// must be strings" when a name is not a str, else 0.
+int check_keyword_strings(const char* func, PyObject* kwargs) noexcept;
+
 // Extension-type parameter: accepts the type, its subclasses and, if none_ok, None.
 inline bool is_instance_or_none(PyObject* obj, PyTypeObject* type) noexcept {
     return obj == Py_None || PyObject_TypeCheck(obj, type);
