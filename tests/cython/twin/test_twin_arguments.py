@@ -255,6 +255,7 @@ class Call:
     kwargs: tuple = ()          # (key, value) pairs; keys need not be strings
     receiver: bool = True       # False: a method called on its type without an instance
     init_slot: bool = False     # True: __init__ called on an instance, keywords in a dict
+    new_slot: bool = False      # True: the type's __new__ called with these arguments
     vectorcall: bool = False    # True: made through PyObject_Vectorcall with these kwnames
 
 
@@ -313,6 +314,8 @@ def battery(sig: Signature) -> list[Call]:
         calls += [Call(f"instance.__init__, {call.label}", call.args, call.kwargs, init_slot=True)
                   for call in list(calls) if not call.vectorcall]
         calls.append(Call("__init__ without instance", (), receiver=False, init_slot=True))
+        calls += [Call("__new__ without type", (), new_slot=True),
+                  Call("__new__ of int", (int,), new_slot=True)]
     if count == 0:
         calls += [Call("one positional", (1,)), Call("two positionals", (1, 2)),
                   Call("keyword", (), (("bogus", 1),)),
@@ -343,6 +346,8 @@ def outcome(impl: Impl, sig: Signature, call: Call):
     receiver = impl.receiver(sig) if call.receiver else ()
     if call.init_slot:
         func = impl.instance(sig.owner).__init__ if call.receiver else func.__init__
+    if call.new_slot:
+        func, receiver = impl.types[sig.owner].__new__, ()
     args = (*receiver, *map(resolve, call.args))
     kwargs = tuple((key, resolve(value)) for key, value in call.kwargs)
     try:
