@@ -19,9 +19,10 @@ class FailingBool:
         raise Boom("__bool__")
 
 
-_vectorcall = ctypes.pythonapi.PyObject_Vectorcall
-_vectorcall.restype = ctypes.py_object
-_vectorcall.argtypes = [ctypes.py_object, ctypes.c_void_p, ctypes.c_size_t, ctypes.py_object]
+# A private prototype: the shared ctypes.pythonapi entry keeps the argument types others give it.
+_vectorcall = ctypes.PYFUNCTYPE(ctypes.py_object, ctypes.py_object, ctypes.c_void_p,
+                                ctypes.c_size_t, ctypes.py_object)(
+    ("PyObject_Vectorcall", ctypes.pythonapi))
 
 
 def vectorcall_with_kwnames(func, *values, kwnames):

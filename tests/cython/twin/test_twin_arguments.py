@@ -323,9 +323,10 @@ def battery(sig: Signature) -> list[Call]:
     return calls
 
 
-_vectorcall = ctypes.pythonapi.PyObject_Vectorcall
-_vectorcall.restype = ctypes.py_object
-_vectorcall.argtypes = [ctypes.py_object, ctypes.c_void_p, ctypes.c_size_t, ctypes.c_void_p]
+# A private prototype: the shared ctypes.pythonapi entry keeps the argument types others give it.
+_vectorcall = ctypes.PYFUNCTYPE(ctypes.py_object, ctypes.py_object, ctypes.c_void_p,
+                                ctypes.c_size_t, ctypes.c_void_p)(
+    ("PyObject_Vectorcall", ctypes.pythonapi))
 
 
 def vectorcall(func, args: tuple, kwargs: tuple):
