@@ -95,13 +95,47 @@ int parse_args(const ArgSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyO
 }
 
 int check_no_args(const char* func, Py_ssize_t nargs, PyObject* kwnames) noexcept {
+    if (kwnames && PyTuple_GET_SIZE(kwnames) != 0) {
+        err::no_keywords(func);
+        return -1;
+    }
     if (nargs != 0) {
         err::no_args(func, nargs);
         return -1;
     }
-    if (kwnames && PyTuple_GET_SIZE(kwnames) != 0) {
-        err::no_keywords(func);
-        return -1;
+    return 0;
+}
+
+int refuse_keywords(const char* func, PyObject* keywords) noexcept {
+    PyObject* last = nullptr;
+    bool all_strings = true;
+    if (PyTuple_Check(keywords)) {
+        for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(keywords); ++k) {
+            last = PyTuple_GET_ITEM(keywords, k);
+            all_strings = all_strings && PyUnicode_Check(last);
+        }
+    } else {
+        Py_ssize_t pos = 0;
+        while (PyDict_Next(keywords, &pos, &last, nullptr)) {
+            all_strings = all_strings && PyUnicode_Check(last);
+        }
+    }
+    if (!all_strings) {
+        err::keywords_not_strings(func);
+    } else if (last) {
+        err::unexpected_keyword(func, last);
+    }
+    return -1;
+}
+
+int check_keyword_strings(const char* func, PyObject* kwargs) noexcept {
+    PyObject* key = nullptr;
+    Py_ssize_t pos = 0;
+    while (kwargs && PyDict_Next(kwargs, &pos, &key, nullptr)) {
+        if (!PyUnicode_Check(key)) {
+            err::keywords_not_strings(func);
+            return -1;
+        }
     }
     return 0;
 }

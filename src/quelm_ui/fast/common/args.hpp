@@ -27,8 +27,18 @@ int parse_args(const ArgSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyO
 int parse_tuple_args(const ArgSpec& spec, PyObject* args, PyObject* kwargs,
                      PyObject** out) noexcept;
 
-// For functions without parameters: -1 with the standard TypeError when anything was passed.
+// For functions without parameters: -1 with the standard TypeError when anything was passed,
+// keywords before positionals.
 int check_no_args(const char* func, Py_ssize_t nargs, PyObject* kwnames) noexcept;
+
+// For a call that takes no keywords but got some (`keywords`: a non-empty tuple of names or a
+// dict): always -1, with "keywords must be strings" when any name is not a str, else the
+// unexpected-keyword error naming the last one, as a keyword dict is checked.
+int refuse_keywords(const char* func, PyObject* keywords) noexcept;
+
+// For a call that takes any keywords into a dict (`kwargs` may be nullptr): -1 with "keywords
+// must be strings" when a name is not a str, else 0.
+int check_keyword_strings(const char* func, PyObject* kwargs) noexcept;
 
 // Extension-type parameter: accepts the type, its subclasses and, if none_ok, None.
 inline bool is_instance_or_none(PyObject* obj, PyTypeObject* type) noexcept {

@@ -21,6 +21,10 @@ void one_arg(const char* func, Py_ssize_t given) noexcept {
                  given);
 }
 
+void needs_receiver(const char* func) noexcept {
+    PyErr_Format(PyExc_TypeError, "%.200s() needs an argument", func);
+}
+
 void no_keywords(const char* func) noexcept {
     PyErr_Format(PyExc_TypeError, "%.200s() takes no keyword arguments", func);
 }

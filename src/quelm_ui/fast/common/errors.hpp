@@ -14,6 +14,8 @@ void arg_count(const char* func, bool exact, Py_ssize_t min, Py_ssize_t max,
 void no_args(const char* func, Py_ssize_t given) noexcept;
 // "%.200s() takes exactly one argument (%zd given)"
 void one_arg(const char* func, Py_ssize_t given) noexcept;
+// "%.200s() needs an argument" (a method called on its type without an instance)
+void needs_receiver(const char* func) noexcept;
 // "%.200s() takes no keyword arguments"
 void no_keywords(const char* func) noexcept;
 // "%s() got an unexpected keyword argument '%U'"

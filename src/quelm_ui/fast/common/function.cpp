@@ -30,8 +30,7 @@ PyObject* method_vectorcall(PyObject* callable, PyObject* const* args, size_t na
     FunctionObject* func = as_function(callable);
     const Py_ssize_t nargs = PyVectorcall_NARGS(nargsf);
     if (nargs < 1) {
-        PyErr_Format(PyExc_TypeError, "unbound method %.200s() needs an argument",
-                     PyUnicode_AsUTF8(func->qualname));
+        err::needs_receiver(func->def->name);
         return nullptr;
     }
     if (!PyObject_TypeCheck(args[0], func->owner)) {

@@ -2,6 +2,7 @@
 // properties.
 #include "quelm_ui/fast/qmvector2/vector_internal.hpp"
 
+#include "quelm_ui/fast/common/args.hpp"
 #include "quelm_ui/fast/common/convert.hpp"
 #include "quelm_ui/fast/common/errors.hpp"
 #include "quelm_ui/fast/common/ref.hpp"
@@ -168,10 +169,7 @@ int init_from_args(QmVector2Object* self, PyObject* const* args, Py_ssize_t narg
 
 int vector_init(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
     if (kwargs && PyDict_GET_SIZE(kwargs) != 0) {
-        PyObject* key = nullptr;
-        Py_ssize_t pos = 0;
-        PyDict_Next(kwargs, &pos, &key, nullptr);
-        err::unexpected_keyword("__init__", key);
+        refuse_keywords("__init__", kwargs);
     } else if (init_from_args(as_vector(self), &PyTuple_GET_ITEM(args, 0),
                               PyTuple_GET_SIZE(args)) == 0) {
         return 0;
@@ -185,7 +183,7 @@ int vector_init(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
 PyObject* vector_vectorcall(PyObject*, PyObject* const* args, size_t nargsf,
                             PyObject* kwnames) noexcept {
     if (kwnames && PyTuple_GET_SIZE(kwnames) != 0) {
-        err::unexpected_keyword("__init__", PyTuple_GET_ITEM(kwnames, 0));
+        refuse_keywords("__init__", kwnames);
         traceback("__init__");
         return nullptr;
     }

@@ -295,11 +295,13 @@ PyObject* py_get_qmshader_location(PyObject*, PyObject* const* args, Py_ssize_t 
     return location_result(spec.func, location);
 }
 
-// Parses (shader, loc_index, value[, uniform_type]) with loc_index and uniform_type converted.
+// Parses (shader, loc_index, value, uniform_type): the two integers are converted first, then
+// the argument types are checked in parameter order (`shader` only in the QmShader family).
 int parse_generic(const ArgSpec& spec, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                  PyObject* (&params)[4], int32_t& loc_index, int32_t& uniform_type) noexcept {
+                  bool qm, PyObject* (&params)[4], int32_t& loc_index,
+                  int32_t& uniform_type) noexcept {
     if (parse_args(spec, args, nargs, kwnames, params) < 0 || to_int32(params[1], loc_index) < 0 ||
-        to_int32(params[3], uniform_type) < 0 ||
+        to_int32(params[3], uniform_type) < 0 || (qm && check_qmshader(params[0]) < 0) ||
         check_arg_exact(params[2], &PyTuple_Type, "value") < 0) {
         return -1;
     }
@@ -314,7 +316,7 @@ PyObject* py_set_shader_value(PyObject*, PyObject* const* args, Py_ssize_t nargs
     int32_t uniform_type = 0;
     Shader record{};
     UniformBuffer buffer{};
-    if (parse_generic(spec, args, nargs, kwnames, params, loc_index, uniform_type) < 0 ||
+    if (parse_generic(spec, args, nargs, kwnames, false, params, loc_index, uniform_type) < 0 ||
         get_c_shader(params[0], record) < 0 || pack_uniform(params[2], uniform_type, buffer) < 0 ||
         call_set_shader_value(record, loc_index, &buffer, uniform_type) < 0) {
         return fail(spec.func);
@@ -328,8 +330,7 @@ PyObject* py_set_qmshader_value(PyObject*, PyObject* const* args, Py_ssize_t nar
     PyObject* params[4];
     int32_t loc_index = 0;
     int32_t uniform_type = 0;
-    if (parse_generic(spec, args, nargs, kwnames, params, loc_index, uniform_type) < 0 ||
-        check_qmshader(params[0]) < 0) {
+    if (parse_generic(spec, args, nargs, kwnames, true, params, loc_index, uniform_type) < 0) {
         return fail(spec.func);
     }
     set_qmshader_value(qmshader(params[0]), loc_index, params[2], uniform_type, 1);

@@ -249,16 +249,17 @@ PyObject* py_cycle(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
         }
         params = parsed;
     }
-    if (!Py_IS_TYPE(params[0], g_imported.vector_type) &&
-        check_arg_type(params[0], g_imported.vector_type, true, "mouse_pos") < 0) {
-        return failed("ZSystem.cycle");
-    }
+    // The flags are converted before the type of mouse_pos is checked.
     bool mouse_down = false;
     bool mouse_up = false;
     bool any_wheel = false;
     bool wheel_down = false;
     if (to_flag(params[1], mouse_down) < 0 || to_flag(params[2], mouse_up) < 0 ||
         to_flag(params[3], any_wheel) < 0 || to_flag(params[4], wheel_down) < 0) {
+        return failed("ZSystem.cycle");
+    }
+    if (!Py_IS_TYPE(params[0], g_imported.vector_type) &&
+        check_arg_type(params[0], g_imported.vector_type, true, "mouse_pos") < 0) {
         return failed("ZSystem.cycle");
     }
     return cycle_body(as_system(self), params[0], mouse_down, mouse_up, any_wheel, wheel_down)

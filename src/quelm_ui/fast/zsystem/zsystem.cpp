@@ -350,7 +350,12 @@ PyObject* slot_mark_dirty(ZSystemObject* self, int skip_dispatch) noexcept {
 
 // ---- type ----
 
-PyObject* system_tp_new(PyTypeObject* type, PyObject*, PyObject*) noexcept {
+// Any arguments are accepted and ignored, but keyword names must be strings.
+PyObject* system_tp_new(PyTypeObject* type, PyObject*, PyObject* kwargs) noexcept {
+    if (check_keyword_strings("__cinit__", kwargs) < 0) {
+        traceback("ZSystem.__cinit__");
+        return nullptr;
+    }
     Ref obj = Ref::steal(type->tp_alloc(type, 0));
     if (!obj) {
         return nullptr;
