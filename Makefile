@@ -51,8 +51,17 @@ test: sysdeps build format-check
 leakcheck: build
 	$(PY) -m pytest --leakcheck $(PYTEST_ARGS) $(LEAKCHECK_DIRS)
 
-bench: build
-	$(PY) bench/run.py $(BENCH_ARGS)
+# The ratio table, and from the same run the chart and headline table that the README shows; a
+# partial or quick run (any BENCH_ARGS) only prints.
+BENCH_STAMP  := $(VENV)/.bench-deps-stamp
+BENCH_REPORT := $(if $(BENCH_ARGS),,--chart docs/bench-ratios.svg \
+                    --headline docs/bench-headline.md --readme README.md)
+$(BENCH_STAMP): $(STAMP) tools/requirements-bench.txt
+	$(PY) -m pip install --quiet -r tools/requirements-bench.txt
+	touch $@
+
+bench: build $(BENCH_STAMP)
+	$(PY) bench/run.py $(BENCH_REPORT) $(BENCH_ARGS)
 
 # The three modules together in a real raylib window (under Xvfb when there is no display): prints
 # the event log and per-frame timings and saves the last frame to docs/demo-frame.png.

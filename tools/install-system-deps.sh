@@ -4,7 +4,9 @@
 #   - Mesa's software OpenGL (llvmpipe/softpipe through libGL/GLX/EGL), so raylib can open
 #     a window and render on a machine without a GPU;
 #   - the X client libraries that raylib's window layer loads at run time;
-#   - patchelf, which tools/install-python.sh uses to relocate the private interpreter.
+#   - patchelf, which tools/install-python.sh uses to relocate the private interpreter;
+#   - qemu-user (qemu-x86_64), which runs the interpreter on an emulated processor without AVX2
+#     for the test of the modules' processor check.
 #
 # Usage: tools/install-system-deps.sh [--check] [-h|--help]
 #   --check   only report what is missing (exit 1 if anything is), install nothing
@@ -29,7 +31,8 @@ PACKAGES=(
     libxcursor1
     libxi6
     libxext6
-    patchelf # relocates the private CPython toolchain
+    patchelf  # relocates the private CPython toolchain
+    qemu-user # qemu-x86_64: emulated older processors for tests/common/test_cpu_check.py
 )
 
 log() { printf 'install-system-deps: %s\n' "$*" >&2; }
@@ -93,4 +96,5 @@ retry "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}
     || die "apt-get install failed for: ${missing[*]}"
 
 command -v Xvfb >/dev/null 2>&1 || die "Xvfb is still not on PATH after installing xvfb"
+command -v qemu-x86_64 >/dev/null 2>&1 || die "qemu-x86_64 is still not on PATH after installing qemu-user"
 log "done"

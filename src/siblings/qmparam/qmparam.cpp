@@ -56,13 +56,13 @@ PyObject* param_repr(PyObject* self) noexcept {
 }
 
 PyGetSetDef param_getset[] = {
-    object_property("name", offsetof(QmParamObject, name)),
-    int32_property("layer", offsetof(QmParamObject, layer)),
-    object_property("value", offsetof(QmParamObject, value)),
-    object_property("default", offsetof(QmParamObject, default_)),
-    object_property("getter", offsetof(QmParamObject, getter)),
-    object_property("setter", offsetof(QmParamObject, setter)),
-    object_property("type", offsetof(QmParamObject, type)),
+    object_property<offsetof(QmParamObject, name)>("name"),
+    int32_property<offsetof(QmParamObject, layer)>("layer"),
+    object_property<offsetof(QmParamObject, value)>("value"),
+    object_property<offsetof(QmParamObject, default_)>("default"),
+    object_property<offsetof(QmParamObject, getter)>("getter"),
+    object_property<offsetof(QmParamObject, setter)>("setter"),
+    object_property<offsetof(QmParamObject, type)>("type"),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

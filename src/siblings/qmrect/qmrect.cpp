@@ -62,8 +62,7 @@ int rect_init(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
 }
 
 float& component(PyObject* self, void* offset) noexcept {
-    return *reinterpret_cast<float*>(reinterpret_cast<char*>(self) +
-                                     reinterpret_cast<uintptr_t>(offset));
+    return field_at<float>(self, offset);
 }
 
 PyObject* float_get(PyObject* self, void* offset) noexcept {
@@ -111,10 +110,10 @@ QmRectObject* slot_new(float x, float y, float w, float h) noexcept {
 }
 
 PyGetSetDef rect_getset[] = {
-    {"x", float_get, float_set, nullptr, field_offset(offsetof(QmRectObject, x))},
-    {"y", float_get, float_set, nullptr, field_offset(offsetof(QmRectObject, y))},
-    {"w", float_get, float_set, nullptr, field_offset(offsetof(QmRectObject, w))},
-    {"h", float_get, float_set, nullptr, field_offset(offsetof(QmRectObject, h))},
+    {"x", float_get, float_set, nullptr, field_offset<offsetof(QmRectObject, x)>()},
+    {"y", float_get, float_set, nullptr, field_offset<offsetof(QmRectObject, y)>()},
+    {"w", float_get, float_set, nullptr, field_offset<offsetof(QmRectObject, w)>()},
+    {"h", float_get, float_set, nullptr, field_offset<offsetof(QmRectObject, h)>()},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

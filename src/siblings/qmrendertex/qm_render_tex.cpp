@@ -76,7 +76,7 @@ constexpr FunctionDef kFunctions[] = {
 };
 
 PyGetSetDef texture_getset[] = {
-    object_property("render_texture", offsetof(QmRenderTextureObject, render_texture)),
+    object_property<offsetof(QmRenderTextureObject, render_texture)>("render_texture"),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -43,7 +43,7 @@ int cache_init(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
 }
 
 PyGetSetDef cache_getset[] = {
-    object_property("cache_arr", offsetof(CacheObject, cache_arr)),
+    object_property<offsetof(CacheObject, cache_arr)>("cache_arr"),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -321,10 +321,10 @@ int set_z_request_attr(PyObject* self, PyObject* value, void*) noexcept {
 PyGetSetDef cobject_getset[] = {
     {"qmrect", get_qmrect_attr, set_qmrect_attr, nullptr, nullptr},
     {"params", object_field_get, set_params_attr, nullptr,
-     field_offset(offsetof(QuelmCobjectObject, params))},
-    int32_property("_dead", offsetof(QuelmCobjectObject, _dead)),
+     field_offset<offsetof(QuelmCobjectObject, params)>()},
+    int32_property<offsetof(QuelmCobjectObject, _dead)>("_dead"),
     {"_z_request", object_field_get, set_z_request_attr, nullptr,
-     field_offset(offsetof(QuelmCobjectObject, _z_request))},
+     field_offset<offsetof(QuelmCobjectObject, _z_request)>()},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

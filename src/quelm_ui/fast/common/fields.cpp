@@ -8,15 +8,6 @@
 #include <cstdint>
 
 namespace qm {
-namespace {
-
-template <typename T>
-T& field_at(PyObject* self, void* offset) noexcept {
-    return *reinterpret_cast<T*>(reinterpret_cast<char*>(self) +
-                                 reinterpret_cast<uintptr_t>(offset));
-}
-
-} // namespace
 
 PyObject* object_field_get(PyObject* self, void* offset) noexcept {
     PyObject* value = field_at<PyObject*>(self, offset);

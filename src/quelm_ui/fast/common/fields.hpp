@@ -1,5 +1,5 @@
-// Read/write properties over record fields, for getset tables: the closure is the field's byte
-// offset in the record (`field_offset(offsetof(Record, field))`).
+// Read/write properties over record fields, for getset tables: the closure points at a constant
+// holding the field's byte offset in the record (`field_offset<offsetof(Record, field)>()`).
 #pragma once
 
 #include <Python.h>
@@ -10,8 +10,21 @@
 
 namespace qm {
 
-inline void* field_offset(size_t offset) noexcept {
-    return reinterpret_cast<void*>(offset);
+template <size_t Offset>
+inline constexpr size_t kFieldOffset = Offset;
+
+// A pointer to a constant rather than the offset cast to a pointer, which is no constant
+// expression: getset tables stay constant-initialised, so no code of a module runs at load.
+template <size_t Offset>
+consteval void* field_offset() noexcept {
+    return const_cast<size_t*>(&kFieldOffset<Offset>);
+}
+
+// The field of `self` that a `field_offset` closure designates.
+template <typename T>
+T& field_at(PyObject* self, void* closure) noexcept {
+    return *reinterpret_cast<T*>(reinterpret_cast<char*>(self) +
+                                 *static_cast<const size_t*>(closure));
 }
 
 // A plain object field (a PyObject* holding a reference, never null once initialised): reading
@@ -25,13 +38,15 @@ int object_field_set(PyObject* self, PyObject* value, void* offset) noexcept;
 PyObject* int32_field_get(PyObject* self, void* offset) noexcept;
 int int32_field_set(PyObject* self, PyObject* value, void* offset) noexcept;
 
-// Getset entries for the two kinds of field above; `offset` is `offsetof(Record, field)`.
-inline PyGetSetDef object_property(const char* name, size_t offset) noexcept {
-    return {name, object_field_get, object_field_set, nullptr, field_offset(offset)};
+// Getset entries for the two kinds of field above; `Offset` is `offsetof(Record, field)`.
+template <size_t Offset>
+consteval PyGetSetDef object_property(const char* name) noexcept {
+    return {name, object_field_get, object_field_set, nullptr, field_offset<Offset>()};
 }
 
-inline PyGetSetDef int32_property(const char* name, size_t offset) noexcept {
-    return {name, int32_field_get, int32_field_set, nullptr, field_offset(offset)};
+template <size_t Offset>
+consteval PyGetSetDef int32_property(const char* name) noexcept {
+    return {name, int32_field_get, int32_field_set, nullptr, field_offset<Offset>()};
 }
 
 // Object fields given as a constant array of member pointers (`PyObject* Record::*`), each

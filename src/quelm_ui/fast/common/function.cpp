@@ -159,7 +159,8 @@ PyMethodDef function_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyTypeObject make_type(const char* name, unsigned long extra_flags, descrgetfunc descr_get) {
+constexpr PyTypeObject make_type(const char* name, unsigned long extra_flags,
+                                 descrgetfunc descr_get) noexcept {
     PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};
     type.tp_name = name;
     type.tp_basicsize = sizeof(FunctionObject);
@@ -177,9 +178,9 @@ PyTypeObject make_type(const char* name, unsigned long extra_flags, descrgetfunc
     return type;
 }
 
-PyTypeObject method_type =
+constinit PyTypeObject method_type =
     make_type("quelm_method", Py_TPFLAGS_METHOD_DESCRIPTOR, method_descr_get);
-PyTypeObject function_type = make_type("quelm_function", 0, plain_descr_get);
+constinit PyTypeObject function_type = make_type("quelm_function", 0, plain_descr_get);
 
 // The type's name without its module path ("QmVector2").
 const char* short_type_name(PyTypeObject* type) noexcept {

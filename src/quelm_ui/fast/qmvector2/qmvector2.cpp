@@ -52,8 +52,10 @@ PyModuleDef module_def = {
 };
 
 } // namespace
-} // namespace qm::vector2
 
-PyMODINIT_FUNC PyInit_qmvector2() {
-    return PyModuleDef_Init(&qm::vector2::module_def);
+// Called by PyInit_qmvector2 (qmvector2_entry.cpp) once the processor check has passed.
+PyObject* module_definition() noexcept {
+    return PyModuleDef_Init(&module_def);
 }
+
+} // namespace qm::vector2

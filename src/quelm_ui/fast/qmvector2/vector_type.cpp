@@ -238,7 +238,7 @@ PyGetSetDef vector_getset[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-PyTypeObject make_vector_type() noexcept {
+constexpr PyTypeObject make_vector_type() noexcept {
     PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};
     type.tp_name = "quelm_ui.fast.qmvector2.qmvector2.QmVector2";
     type.tp_basicsize = sizeof(QmVector2Object);
@@ -255,7 +255,7 @@ PyTypeObject make_vector_type() noexcept {
 
 } // namespace
 
-PyTypeObject QmVector2Type = make_vector_type();
+constinit PyTypeObject QmVector2Type = make_vector_type();
 
 QmVector2Object* make_vector(const Vec2& value) noexcept {
     QmVector2Object* obj = allocate_vector();

@@ -181,8 +181,10 @@ PyModuleDef module_def = {
 };
 
 } // namespace
-} // namespace qm::raylib
 
-PyMODINIT_FUNC PyInit_quelm_raylib() {
-    return PyModuleDef_Init(&qm::raylib::module_def);
+// Called by PyInit_quelm_raylib (quelm_raylib_entry.cpp) once the processor check has passed.
+PyObject* module_definition() noexcept {
+    return PyModuleDef_Init(&module_def);
 }
+
+} // namespace qm::raylib

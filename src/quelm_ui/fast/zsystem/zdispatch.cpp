@@ -129,8 +129,10 @@ PyModuleDef module_def = {
 };
 
 } // namespace
-} // namespace qm::zsystem
 
-PyMODINIT_FUNC PyInit_zdispatch() {
-    return PyModuleDef_Init(&qm::zsystem::module_def);
+// Called by PyInit_zdispatch (zdispatch_entry.cpp) once the processor check has passed.
+PyObject* module_definition() noexcept {
+    return PyModuleDef_Init(&module_def);
 }
+
+} // namespace qm::zsystem

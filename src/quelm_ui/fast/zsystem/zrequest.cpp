@@ -297,9 +297,9 @@ constexpr FunctionDef kUnpickleFunctions[] = {
 
 #define QM_CALLBACK_FIELD(name)                                                                    \
     {#name, object_field_get, object_field_set, nullptr,                                           \
-     field_offset(offsetof(ZRequestObject, name))}
+     field_offset<offsetof(ZRequestObject, name)>()}
 
-PyGetSetDef request_getset[] = {
+constinit PyGetSetDef request_getset[] = {
     QM_CALLBACK_FIELD(on_hover_func),
     QM_CALLBACK_FIELD(on_unhover_func),
     QM_CALLBACK_FIELD(on_click_func),
@@ -311,7 +311,7 @@ PyGetSetDef request_getset[] = {
 
 #undef QM_CALLBACK_FIELD
 
-PyTypeObject make_request_type() noexcept {
+constexpr PyTypeObject make_request_type() noexcept {
     PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};
     type.tp_name = "quelm_ui.fast.zsystem.zdispatch.ZRequest";
     type.tp_basicsize = sizeof(ZRequestObject);
@@ -333,7 +333,7 @@ PyTypeObject make_request_type() noexcept {
 
 } // namespace
 
-PyTypeObject ZRequestType = make_request_type();
+constinit PyTypeObject ZRequestType = make_request_type();
 const ZRequestMethods kRequestMethods = {slot_new, slot_get_link};
 
 Ref make_weak_ref(PyObject* obj) noexcept {

@@ -436,13 +436,13 @@ int set_is_dirty(PyObject* self, PyObject* value, void*) noexcept {
     return -1;
 }
 
-PyGetSetDef system_getset[] = {
+constinit PyGetSetDef system_getset[] = {
     {"last_hovered_request", object_field_get, object_field_set, nullptr,
-     field_offset(offsetof(ZSystemObject, last_hovered_request))},
+     field_offset<offsetof(ZSystemObject, last_hovered_request)>()},
     {"clicked_request", object_field_get, object_field_set, nullptr,
-     field_offset(offsetof(ZSystemObject, clicked_request))},
+     field_offset<offsetof(ZSystemObject, clicked_request)>()},
     {"live_requests", object_field_get, set_live_requests, nullptr,
-     field_offset(offsetof(ZSystemObject, live_requests))},
+     field_offset<offsetof(ZSystemObject, live_requests)>()},
     {"is_dirty", get_is_dirty, set_is_dirty, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
@@ -466,7 +466,7 @@ constexpr FunctionDef kPickleFunctions[] = {
      "Refuses pickling: a dispatcher cannot be pickled or copied."},
 };
 
-PyTypeObject make_system_type() noexcept {
+constexpr PyTypeObject make_system_type() noexcept {
     PyTypeObject type = {PyVarObject_HEAD_INIT(nullptr, 0)};
     type.tp_name = "quelm_ui.fast.zsystem.zdispatch.ZSystem";
     type.tp_basicsize = sizeof(ZSystemObject);
@@ -484,7 +484,7 @@ PyTypeObject make_system_type() noexcept {
 
 } // namespace
 
-PyTypeObject ZSystemType = make_system_type();
+constinit PyTypeObject ZSystemType = make_system_type();
 
 const ZSystemMethods kSystemMethods = {
     slot_c_mark_dirty, slot_reset_arrays,        slot_add,   slot_rebuild_arrays,

@@ -1,0 +1,83 @@
+"""The modules are built for AVX2 and FMA: on an older processor, importing one raises ImportError
+naming what is missing, before any AVX2 instruction runs. Checked for real by running the venv's
+interpreter on processors emulated by qemu-user (tools/install-system-deps.sh installs it)."""
+
+import importlib.util
+import re
+import shutil
+import subprocess
+import sys
+import textwrap
+
+import pytest
+
+QMVECTOR2 = "quelm_ui.fast.qmvector2.qmvector2"
+ZDISPATCH = "quelm_ui.fast.zsystem.zdispatch"
+QUELM_RAYLIB = "quelm_ui.fast.raylib.quelm_raylib"
+MODULES = [QMVECTOR2, ZDISPATCH, QUELM_RAYLIB]
+
+
+@pytest.fixture(scope="module")
+def qemu() -> str:
+    path = shutil.which("qemu-x86_64")
+    if path is None:
+        pytest.fail("qemu-x86_64 is not installed: run tools/install-system-deps.sh")
+    return path
+
+
+def run_on(qemu: str, cpu: str, code: str) -> subprocess.CompletedProcess:
+    # Emulation is slow (zdispatch imports NumPy): one short interpreter run per case.
+    return subprocess.run([qemu, "-cpu", cpu, sys.executable, "-c", textwrap.dedent(code)],
+                          capture_output=True, text=True, timeout=300)
+
+
+def import_error_line(module: str, missing: str) -> str:
+    return f"ImportError: {module} needs a processor with AVX2 and FMA; this one lacks {missing}"
+
+
+@pytest.mark.no_leakcheck
+@pytest.mark.parametrize("module, cpu, missing", [
+    (QMVECTOR2, "Nehalem", "AVX2, FMA"),
+    (ZDISPATCH, "Nehalem", "AVX2, FMA"),
+    (QUELM_RAYLIB, "Nehalem", "AVX2, FMA"),
+    (QMVECTOR2, "SandyBridge", "AVX2, FMA"),
+    (QMVECTOR2, "Haswell,-avx2", "AVX2"),
+    (QMVECTOR2, "Haswell,-fma", "FMA"),
+    # No XSAVE: the operating system cannot have enabled the YMM registers.
+    (QMVECTOR2, "Haswell,-xsave", "operating-system support for the AVX registers"),
+])
+def test_older_processor_gets_import_error(qemu, module, cpu, missing):
+    proc = run_on(qemu, cpu, f"import {module}")
+    # A plain failed import (exit status 1), not a death by SIGILL (negative status).
+    assert proc.returncode == 1, proc.stderr
+    assert proc.stderr.splitlines()[-1] == import_error_line(module, missing)
+
+
+@pytest.mark.no_leakcheck
+@pytest.mark.parametrize("module, code, expected", [
+    (QMVECTOR2, "print(m.QmVector2(1, 2) + m.QmVector2(3, 4.5))", "QmVector2(4.0, 6.5)"),
+    (ZDISPATCH, "zs = m.ZSystem(); zs.mark_dirty(); print(zs.is_dirty, zs.get_active_requests())",
+     "True []"),
+    (QUELM_RAYLIB, "m.init_raylib_pointers({}); print(len(m.__pyx_capi__))", "30"),
+])
+def test_capable_processor_imports_and_works(qemu, module, code, expected):
+    proc = run_on(qemu, "Haswell", f"import {module} as m\n{code}")
+    assert proc.returncode == 0, proc.stderr
+    assert proc.stdout.splitlines() == [expected]
+
+
+# GCC names a translation unit's dynamic initialiser _GLOBAL__sub_I_<file>; the sanitizers' own
+# constructors carry a priority prefix (_GLOBAL__sub_I_00099_0_<file>) and run no module code.
+DYNAMIC_INITIALISER = re.compile(r"\b_GLOBAL__sub_I_(?!\d{5}_)\S+")
+
+
+@pytest.mark.no_leakcheck
+@pytest.mark.parametrize("module", MODULES)
+def test_no_module_code_runs_when_the_library_is_loaded(module):
+    """Constructors run at load, before PyInit can check the processor: an AVX2-built one would
+    fault on an older processor even if this one happens to hold no AVX2 instruction yet."""
+    path = importlib.util.find_spec(module).origin
+    symbols = subprocess.run(["nm", "--defined-only", path], capture_output=True, text=True,
+                             check=True).stdout
+    assert f" T PyInit_{module.rsplit('.', 1)[1]}\n" in symbols  # the symbol table is there
+    assert DYNAMIC_INITIALISER.findall(symbols) == []
