@@ -376,15 +376,20 @@ PyObject* system_tp_new(PyTypeObject* type, PyObject*, PyObject*) noexcept {
     return obj.release();
 }
 
+// The six fields and the arrays the two typed views hold: usually rects_data and z_indices
+// themselves, but the views keep theirs after a collector clear.
 int system_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
     ZSystemObject* system = as_system(self);
     for (Field field : kFields) {
         Py_VISIT(system->*field);
     }
+    Py_VISIT(system->rects_view.owner);
+    Py_VISIT(system->z_view.owner);
     return 0;
 }
 
-// Sets the six fields to None; the typed views keep their arrays until destruction.
+// Sets the six fields to None; the typed views keep their arrays until destruction. A cycle
+// through a view's array is still broken: the collector clears the array's side too.
 int system_clear(PyObject* self) noexcept {
     ZSystemObject* system = as_system(self);
     Ref old[std::size(kFields)];
