@@ -40,11 +40,13 @@ int bind_md(PyObject* module) noexcept {
     return PyModule_AddObjectRef(module, "md", md.get());
 }
 
+// The names and interpreter objects the type's methods use are in place before the type is
+// readied: a type left readied by a failed exec never finds them missing.
 int exec_qmvector2(PyObject* module) noexcept {
-    if (intern_names(g_names, kNameDefs) < 0 || ready_vector_type() < 0 ||
-        publish_vtable(&QmVector2Type, &kMethods) < 0 ||
+    if (intern_names(g_names, kNameDefs) < 0 || exec_conversions(module) < 0 ||
+        ready_vector_type() < 0 || publish_vtable(&QmVector2Type, &kMethods) < 0 ||
         PyModule_AddType(module, &QmVector2Type) < 0 || bind_md(module) < 0 ||
-        exec_conversions(module) < 0 || add_python_functions() < 0) {
+        add_python_functions() < 0) {
         return -1;
     }
     return 0;
