@@ -54,8 +54,8 @@ struct Names {
     PyObject* scroll;    // "Scroll"
     PyObject* dict;      // "__dict__"
     PyObject* update;
-    PyObject* new_; // "__new__"
-    PyObject* unpickle_request;
+    PyObject* new_;             // "__new__"
+    PyObject* unpickle_request; // "__pyx_unpickle_ZRequest"
     PyObject* add;
     PyObject* mark_dirty;
     PyObject* cycle;
