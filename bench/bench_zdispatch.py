@@ -1,6 +1,8 @@
 """The dispatcher: one input frame (`cycle`, after the first rebuild) against a NumPy-vectorised
 hit test and a plain Python loop over the same int32 arrays, and a full rebuild against a Python
-loop that reads every owner's rectangle and z."""
+loop that reads every owner's rectangle and z. The paths that look names up per call (a pointer
+read through its attributes, `add`, a scroll delivery) are timed against their Python
+equivalents."""
 
 from __future__ import annotations
 
@@ -90,8 +92,63 @@ def scene(count: int) -> dict:
             "python_frame": python_frame, "python_rebuild": python_rebuild}
 
 
+class Pointer:
+    """A pointer that is not a QmVector2: the dispatcher reads it through `x` and `y`."""
+
+    __slots__ = ("x", "y")
+
+    def __init__(self, x, y):
+        self.x, self.y = x, y
+
+
+def cycle_slot():
+    """ZSystem's native `cycle` entry, callable with any object as the pointer (ctypes)."""
+    get_pointer = ctypes.pythonapi.PyCapsule_GetPointer
+    get_pointer.restype = ctypes.c_void_p
+    get_pointer.argtypes = [ctypes.py_object, ctypes.c_char_p]
+    table = get_pointer(ZSystem.__dict__["__pyx_vtable__"], None)
+    obj, flag = ctypes.py_object, ctypes.c_int
+    slot_type = ctypes.PYFUNCTYPE(obj, obj, obj, flag, flag, flag, flag, flag)
+    return slot_type(ctypes.c_void_p.from_address(table + 6 * ctypes.sizeof(ctypes.c_void_p)).value)
+
+
+def paths_scene() -> dict:
+    """One full-screen target with a scroll callback under the pointer."""
+    zs = ZSystem()
+    owner = QuelmCobject(QmRect(0, 0, 1920, 1080), 1)
+    request = Request(owner)
+    request.link = weakref.ref(owner)
+    handler = lambda bind, down: None  # noqa: E731
+    request.on_scroll_func = lambda: handler
+    owner._z_request = request
+    zs.add(request)
+    pos = QmVector2(960.4, 540.7)
+    zs.cycle(pos, False, False, False, False)
+    spare = ZSystem()
+    return {"zs": zs, "pos": pos, "owner": owner, "request": request, "handler": handler,
+            "pointer": Pointer(960.4, 540.7), "cycle_slot": cycle_slot(), "spare": spare,
+            "registry": record_object(spare, 24), "weakref": weakref,
+            "scroll": lambda bind, down: None}
+
+
+def path_cases():
+    env = paths_scene()
+    return [
+        Case("zdispatch paths", "path: cycle, non-QmVector2 pointer",
+             "cycle_slot(zs, pointer, 0, 0, 0, 0, 1)",
+             {"QmVector2": "cycle_slot(zs, pos, 0, 0, 0, 0, 1)"}, "pass", {}, env),
+        Case("zdispatch paths", "path: add",
+             "spare.add(request); registry.clear()",
+             {"python": "registry.append(weakref.ref(request)); registry.clear()"}, "pass", {},
+             env),
+        Case("zdispatch paths", "path: cycle with a scroll delivery",
+             "zs.cycle(pos, False, False, True, False)",
+             {"no scroll": "zs.cycle(pos, False, False, False, False)"}, "pass", {}, env),
+    ]
+
+
 def cases():
-    result = []
+    result = path_cases()
     for count in SIZES:
         env = scene(count)
         peers = {

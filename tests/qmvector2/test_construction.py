@@ -1,6 +1,7 @@
 """QmVector2 construction: constructor, __new__, the static factories, x/y, the free list."""
 
 import array
+import ctypes
 import math
 import struct
 import sys
@@ -93,6 +94,33 @@ def test_constructor_rejects(args, kwargs, message):
 def test_component_conversion_errors_propagate(args, error):
     with pytest.raises(error):
         QmVector2(*args)
+
+
+def native_call(func, args, kwnames):
+    """PyObject_Vectorcall as another extension module makes it: keyword names unchecked."""
+    vectorcall = ctypes.pythonapi.PyObject_Vectorcall
+    vectorcall.restype = ctypes.py_object
+    vectorcall.argtypes = [ctypes.py_object, ctypes.POINTER(ctypes.py_object), ctypes.c_size_t,
+                           ctypes.py_object]
+    stack = (ctypes.py_object * max(1, len(args)))(*args)
+    return vectorcall(func, stack, len(args) - len(kwnames), kwnames)
+
+
+@pytest.mark.parametrize("call", [
+    lambda v: v.__init__(**{1: 2}),
+    lambda v: v.__init__(3, **{1: 2}),
+    lambda v: v.__init__(3, 4, **{1: 2}),
+    lambda v: v.__init__(3, 4, 5, **{1: 2}),
+    lambda v: v.__init__(**{1: 2, "x": 3}),
+    lambda v: native_call(QmVector2, (2,), (1,)),
+    lambda v: native_call(QmVector2, (3, 4, 2), (None,)),
+], ids=["none", "one", "two", "three", "before a str", "native", "native, two"])
+def test_keyword_that_is_not_a_string(call):
+    vector = QmVector2(1, 2)
+    with pytest.raises(TypeError) as info:
+        call(vector)
+    assert str(info.value) == "__init__() keywords must be strings"
+    assert_pair(vector, 1, 2)
 
 
 @pytest.mark.parametrize("args, expected_after", [

@@ -521,6 +521,36 @@ def test_state_after_a_collector_clear(system_table, entries_of):
         system_table._rebuild_arrays(zs)
 
 
+class Holder(np.ndarray):
+    """An int32 array that can refer back to the dispatcher holding it."""
+
+
+class Token:
+    pass
+
+
+@pytest.mark.parametrize("which", ["rects", "z"])
+@pytest.mark.parametrize("cleared", [False, True], ids=["fields set", "only the views"])
+def test_a_cycle_through_a_viewed_array_is_collected(monkeypatch, which, cleared):
+    def empty(shape, dtype):
+        return np.empty(shape, dtype=dtype).view(Holder)
+
+    monkeypatch.setattr(zdispatch, "np", SimpleNamespace(empty=empty, int32=np.int32))
+    zs, log, make_target = fresh()
+    target = make_target("a")
+    zs.add(target.request)
+    zs.get_active_requests()
+    if cleared:
+        collector_clear(zs)
+    array = view_owner(zs, which)
+    assert type(array) is Holder
+    array.back, array.token = zs, Token()
+    token = weakref.ref(array.token)
+    del zs, array
+    gc.collect()
+    assert token() is None
+
+
 # ---- registrations made while a rebuild runs ----
 
 class Registering(QuelmCobject):

@@ -11,6 +11,7 @@
 #include "quelm_ui/fast/common/module.hpp"
 #include "quelm_ui/fast/common/quelmcobj_abi.hpp"
 #include "quelm_ui/fast/common/ref.hpp"
+#include "quelm_ui/fast/common/names.hpp"
 #include "quelm_ui/fast/common/type_import.hpp"
 
 namespace qm::siblings {
@@ -22,6 +23,17 @@ constexpr ModuleInfo kModule{"quelmcobj", kQuelmCobjectModule, "src/siblings/que
 PyTypeObject* g_rect_type = nullptr;
 const QmRectMethods* g_rect_methods = nullptr;
 PyTypeObject* g_param_type = nullptr;
+
+// The names of the overridable native entries, interned at exec for the override test.
+struct Names {
+    PyObject* get_param_strict;
+    PyObject* get_qmrect;
+};
+Names g_names{};
+constexpr NameDef<Names> kNameDefs[] = {
+    {&Names::get_param_strict, "get_param_strict"},
+    {&Names::get_qmrect, "get_qmrect"},
+};
 
 extern const QuelmCobjectMethods kMethods;
 
@@ -238,7 +250,7 @@ QmParamObject* slot_get_param_strict(QuelmCobjectObject* self, PyObject* name,
     PyObject* self_obj = reinterpret_cast<PyObject*>(self);
     PyObject* result = nullptr;
     if (should_dispatch(skip_dispatch)) {
-        Ref override = find_override(self_obj, "get_param_strict", py_get_param_strict);
+        Ref override = find_override(self_obj, g_names.get_param_strict, py_get_param_strict);
         if (override) {
             result = checked_override_result(Ref::steal(PyObject_CallOneArg(override.get(), name)),
                                              g_param_type);
@@ -257,7 +269,7 @@ QmParamObject* slot_get_param_strict(QuelmCobjectObject* self, PyObject* name,
 QmRectObject* slot_get_qmrect(QuelmCobjectObject* self, int skip_dispatch) noexcept {
     PyObject* self_obj = reinterpret_cast<PyObject*>(self);
     if (should_dispatch(skip_dispatch)) {
-        Ref override = find_override(self_obj, "get_qmrect", py_get_qmrect);
+        Ref override = find_override(self_obj, g_names.get_qmrect, py_get_qmrect);
         if (override || PyErr_Occurred()) {
             PyObject* result =
                 override ? checked_override_result(Ref::steal(PyObject_CallNoArgs(override.get())),
@@ -369,8 +381,8 @@ int import_siblings() noexcept {
 }
 
 int exec_quelmcobj(PyObject* module) noexcept {
-    if (import_siblings() < 0 || PyType_Ready(&QuelmCobjectType) < 0 ||
-        publish_vtable(&QuelmCobjectType, &kMethods) < 0 ||
+    if (intern_names(g_names, kNameDefs) < 0 || import_siblings() < 0 ||
+        PyType_Ready(&QuelmCobjectType) < 0 || publish_vtable(&QuelmCobjectType, &kMethods) < 0 ||
         PyModule_AddType(module, &QuelmCobjectType) < 0 ||
         add_type_functions(&QuelmCobjectType, kFunctions, kModule.dotted_path) < 0) {
         return -1;

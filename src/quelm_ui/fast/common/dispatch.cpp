@@ -3,14 +3,14 @@
 
 namespace qm {
 
-Ref find_override(PyObject* self, const char* name, FastImpl impl) noexcept {
+Ref find_override(PyObject* self, PyObject* name, FastImpl impl) noexcept {
     PyTypeObject* type = Py_TYPE(self);
     const bool python_subclass =
         type->tp_dictoffset != 0 || (type->tp_flags & Py_TPFLAGS_HEAPTYPE) != 0;
     if (!python_subclass) {
         return Ref();
     }
-    Ref attr = Ref::steal(PyObject_GetAttrString(self, name));
+    Ref attr = Ref::steal(PyObject_GetAttr(self, name));
     if (!attr || is_native_function(attr.get(), impl)) {
         return Ref();
     }

@@ -15,11 +15,11 @@ inline bool should_dispatch(int skip_dispatch) noexcept {
     return skip_dispatch == 0;
 }
 
-// Finds a Python override of the method `name` whose native body is `impl`. Only instances of
-// Python subclasses (a heap type, or one with an instance dict) are looked at. Returns the
-// attribute (a new reference) when it is not the type's own method, an empty Ref with no error
+// Finds a Python override of the method `name` (an interned str) whose native body is `impl`. Only
+// instances of Python subclasses (a heap type, or one with an instance dict) are looked at. Returns
+// the attribute (a new reference) when it is not the type's own method, an empty Ref with no error
 // when there is no override, and an empty Ref with an error when the lookup failed.
 // May call back into Python (attribute lookup).
-Ref find_override(PyObject* self, const char* name, FastImpl impl) noexcept;
+Ref find_override(PyObject* self, PyObject* name, FastImpl impl) noexcept;
 
 } // namespace qm

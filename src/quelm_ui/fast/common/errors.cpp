@@ -29,11 +29,20 @@ void no_keywords(const char* func) noexcept {
     PyErr_Format(PyExc_TypeError, "%.200s() takes no keyword arguments", func);
 }
 
+// %U reads its argument as a str without checking: every message naming a key goes through here.
 void unexpected_keyword(const char* func, PyObject* key) noexcept {
+    if (!PyUnicode_Check(key)) {
+        keywords_not_strings(func);
+        return;
+    }
     PyErr_Format(PyExc_TypeError, "%s() got an unexpected keyword argument '%U'", func, key);
 }
 
 void multiple_values(const char* func, PyObject* key) noexcept {
+    if (!PyUnicode_Check(key)) {
+        keywords_not_strings(func);
+        return;
+    }
     PyErr_Format(PyExc_TypeError, "%s() got multiple values for keyword argument '%U'", func, key);
 }
 
@@ -84,7 +93,7 @@ void none_attribute(const char* attr) noexcept {
 }
 
 void name_not_defined(PyObject* name) noexcept {
-    PyErr_Format(PyExc_NameError, "name '%U' is not defined", name);
+    PyErr_Format(PyExc_NameError, "name '%S' is not defined", name);
 }
 
 void descriptor_misuse(const char* name, PyTypeObject* owner, PyObject* got) noexcept {

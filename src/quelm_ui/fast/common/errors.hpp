@@ -18,9 +18,10 @@ void one_arg(const char* func, Py_ssize_t given) noexcept;
 void needs_receiver(const char* func) noexcept;
 // "%.200s() takes no keyword arguments"
 void no_keywords(const char* func) noexcept;
-// "%s() got an unexpected keyword argument '%U'"
+// "%s() got an unexpected keyword argument '%U'"; for a key that is not a str (possible through
+// `**mapping` into tp_init or a native vectorcall) "%.200s() keywords must be strings" instead.
 void unexpected_keyword(const char* func, PyObject* key) noexcept;
-// "%s() got multiple values for keyword argument '%U'"
+// "%s() got multiple values for keyword argument '%U'"; a non-str key as above.
 void multiple_values(const char* func, PyObject* key) noexcept;
 // "%.200s() keywords must be strings"
 void keywords_not_strings(const char* func) noexcept;
@@ -42,7 +43,7 @@ int cannot_delete() noexcept;
 int subscript_unsupported(const char* what, PyTypeObject* type) noexcept;
 // AttributeError "'NoneType' object has no attribute '%.30s'"
 void none_attribute(const char* attr) noexcept;
-// NameError "name '%U' is not defined"
+// NameError "name '%U' is not defined" (any object is shown by its str())
 void name_not_defined(PyObject* name) noexcept;
 // TypeError "descriptor '%s' for '%s' objects doesn't apply to a '%s' object"
 void descriptor_misuse(const char* name, PyTypeObject* owner, PyObject* got) noexcept;

@@ -8,7 +8,12 @@
 namespace qm {
 namespace {
 
-PyObject* g_initialised_module = nullptr; // borrowed: kept alive by sys.modules or its users
+// A weak reference to the module object whose exec succeeded; null until one has. Weak, so
+// that a later module object that happens to reuse the address of a freed one is never taken
+// for it.
+PyObject* g_initialised_ref = nullptr;
+// The module object whose exec is running (borrowed: the import system holds it meanwhile).
+PyObject* g_executing_module = nullptr;
 
 int warn_on_version_mismatch(const ModuleInfo& info) noexcept {
     const int run_major = static_cast<int>((Py_Version >> 24) & 0xff);
@@ -22,6 +27,36 @@ int warn_on_version_mismatch(const ModuleInfo& info) noexcept {
                   PY_MAJOR_VERSION, PY_MINOR_VERSION, info.dotted_path, "does not match", run_major,
                   run_minor);
     return PyErr_WarnEx(nullptr, message, 1);
+}
+
+// 1 when `module` is the module object that was initialised, 0 when it is another, -1 with an
+// error set.
+int is_initialised_module(PyObject* module) noexcept {
+    PyObject* referent = nullptr;
+    const int alive = PyWeakref_GetRef(g_initialised_ref, &referent);
+    Py_XDECREF(referent);
+    return alive < 0 ? -1 : (referent == module ? 1 : 0);
+}
+
+// Runs the checks and the body; on success remembers `module` as the initialised one.
+int execute_once(PyObject* module, const ModuleInfo& info, ModuleExecBody body,
+                 ModuleStateRelease release_state) noexcept {
+    g_executing_module = module;
+    const bool done =
+        warn_on_version_mismatch(info) == 0 && ready_function_types() == 0 && body(module) == 0;
+    g_executing_module = nullptr;
+    if (done) {
+        g_initialised_ref = PyWeakref_NewRef(module, nullptr);
+        if (g_initialised_ref) {
+            return 0;
+        }
+    }
+    // A failed initialisation leaves no trace: the next import runs the body afresh.
+    if (release_state) {
+        ErrorGuard pending;
+        release_state();
+    }
+    return -1;
 }
 
 } // namespace
@@ -42,20 +77,24 @@ PyObject* module_create(PyObject* spec, PyModuleDef*) noexcept {
     return PyModule_NewObject(name.get());
 }
 
-int run_module_exec(PyObject* module, const ModuleInfo& info, ModuleExecBody body) noexcept {
-    if (g_initialised_module == module) {
-        return 0;
+int run_module_exec(PyObject* module, const ModuleInfo& info, ModuleExecBody body,
+                    ModuleStateRelease release_state) noexcept {
+    if (module == g_executing_module) {
+        return 0; // re-entered from the body: the running exec finishes the work
     }
-    if (g_initialised_module) {
-        PyErr_Format(PyExc_RuntimeError,
-                     "Module '%s' has already been imported. Re-initialisation is not supported.",
-                     info.short_name);
-    } else {
-        g_initialised_module = module;
-        if (warn_on_version_mismatch(info) == 0 && ready_function_types() == 0 &&
-            body(module) == 0) {
+    if (g_initialised_ref || g_executing_module) {
+        const int same = g_initialised_ref ? is_initialised_module(module) : 0;
+        if (same > 0) {
             return 0;
         }
+        if (same == 0) {
+            PyErr_Format(
+                PyExc_RuntimeError,
+                "Module '%s' has already been imported. Re-initialisation is not supported.",
+                info.short_name);
+        }
+    } else if (execute_once(module, info, body, release_state) == 0) {
+        return 0;
     }
     char entry[256];
     PyOS_snprintf(entry, sizeof entry, "init %s", info.dotted_path);

@@ -14,12 +14,19 @@ namespace qm {
 PyObject* module_create(PyObject* spec, PyModuleDef* def) noexcept;
 
 using ModuleExecBody = int (*)(PyObject* module) noexcept;
+// After a failed exec body: drops the references the body keeps to the module object's own
+// contents (its dictionary), so that nothing holds the failed module alive. Process-wide
+// constants and imported types stay: every exec step replaces what an earlier one left.
+using ModuleStateRelease = void (*)() noexcept;
 
-// Py_mod_exec: the version warning, then the re-initialisation check (RuntimeError "Module '%s'
-// has already been imported. Re-initialisation is not supported." for a second module object,
-// success without work for the same one), then `body`. On failure adds the traceback entry
-// "init <dotted path>".
-int run_module_exec(PyObject* module, const ModuleInfo& info, ModuleExecBody body) noexcept;
+// Py_mod_exec: the re-initialisation check (RuntimeError "Module '%s' has already been
+// imported. Re-initialisation is not supported." once another module object was initialised,
+// success without work for the same one or for one whose exec is running), then the version
+// warning and `body`. A module counts as initialised only once its body succeeded: after a
+// failure `release_state` (when given) runs and a later import starts over. On failure adds
+// the traceback entry "init <dotted path>".
+int run_module_exec(PyObject* module, const ModuleInfo& info, ModuleExecBody body,
+                    ModuleStateRelease release_state = nullptr) noexcept;
 
 } // namespace qm
 

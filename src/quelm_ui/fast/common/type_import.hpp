@@ -23,7 +23,8 @@ PyTypeObject* import_type(const char* module_path, const char* type_name,
 // RuntimeError "invalid vtable found for imported type" for a capsule without an address.
 const void* get_vtable(PyTypeObject* type) noexcept;
 
-// Both steps, with the table cast to the importer's declaration of it.
+// Both steps, with the table cast to the importer's declaration of it. `type` holds a reference
+// (or null); a type held from an earlier exec is released when the new one is stored.
 template <typename Table>
 int import_type_with_table(const char* module_path, const char* type_name, size_t expected_size,
                            PyTypeObject*& type, const Table*& table) noexcept {
@@ -36,8 +37,10 @@ int import_type_with_table(const char* module_path, const char* type_name, size_
         Py_DECREF(imported);
         return -1;
     }
+    PyTypeObject* old = type;
     type = imported;
     table = static_cast<const Table*>(raw);
+    Py_XDECREF(old);
     return 0;
 }
 

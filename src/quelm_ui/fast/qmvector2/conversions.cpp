@@ -15,12 +15,12 @@ namespace {
 constexpr const char* kPicklingRefused = "Pickling of struct members such as self.data must be "
                                          "explicitly requested with @auto_pickle(True)";
 
-// Interpreter objects captured when the module executes. The module cannot be initialised twice
-// in a process, so these strong references live as long as the process.
+// Interpreter objects captured when the module executes; an exec that runs again after a
+// failed one replaces them. Strong references that live as long as the process, but for
+// `g_globals`, which a failed initialisation drops (null: `md` is not defined).
 PyObject* g_round = nullptr;    // the built-in `round`, as it was at import
 PyObject* g_builtins = nullptr; // the builtins module, second place a global is looked up
 PyObject* g_globals = nullptr;  // this module's dictionary, where the global `md` lives
-PyObject* g_md_name = nullptr;  // interned "md"
 
 using UnaryOp = Vec2 (*)(const Vec2&) noexcept;
 
@@ -187,11 +187,15 @@ PyObject* py_get_int_tuple(PyObject* self, PyObject* const*, Py_ssize_t nargs,
 // Returns a new reference.
 Ref module_global_md() noexcept {
     PyObject* found = nullptr;
-    if (PyDict_GetItemRef(g_globals, g_md_name, &found) != 0) {
+    if (!g_globals) {
+        err::name_not_defined(g_names.md);
+        return Ref();
+    }
+    if (PyDict_GetItemRef(g_globals, g_names.md, &found) != 0) {
         return Ref::steal(found);
     }
-    if (PyObject_GetOptionalAttr(g_builtins, g_md_name, &found) == 0) {
-        err::name_not_defined(g_md_name);
+    if (PyObject_GetOptionalAttr(g_builtins, g_names.md, &found) == 0) {
+        err::name_not_defined(g_names.md);
     }
     return Ref::steal(found);
 }
@@ -206,8 +210,8 @@ PyObject* py_to_pygame(PyObject* self, PyObject* const*, Py_ssize_t nargs,
     if (!md) {
         return fail("to_pygame");
     }
-    Ref pygame = Ref::steal(PyObject_GetAttrString(md.get(), "pygame"));
-    Ref vector_class = pygame ? Ref::steal(PyObject_GetAttrString(pygame.get(), "Vector2")) : Ref();
+    Ref pygame = Ref::steal(PyObject_GetAttr(md.get(), g_names.pygame));
+    Ref vector_class = pygame ? Ref::steal(PyObject_GetAttr(pygame.get(), g_names.vector2)) : Ref();
     if (!vector_class) {
         return fail("to_pygame");
     }
@@ -311,16 +315,18 @@ void install_conversion_slots(PyTypeObject& type) noexcept {
 int exec_conversions(PyObject* module) noexcept {
     Ref builtins = Ref::steal(PyImport_ImportModule("builtins"));
     Ref round = builtins ? Ref::steal(PyObject_GetAttrString(builtins.get(), "round")) : Ref();
-    Ref md_name = Ref::steal(PyUnicode_InternFromString("md"));
     PyObject* globals = PyModule_GetDict(module);
-    if (!round || !md_name || !globals) {
+    if (!round || !globals) {
         return -1;
     }
-    g_builtins = builtins.release();
-    g_round = round.release();
-    g_md_name = md_name.release();
-    g_globals = Py_NewRef(globals);
+    replace_field(g_builtins, std::move(builtins));
+    replace_field(g_round, std::move(round));
+    replace_field(g_globals, Ref::borrow(globals));
     return 0;
+}
+
+void release_module_dict() noexcept {
+    Py_CLEAR(g_globals);
 }
 
 std::span<const FunctionDef> conversion_functions() noexcept {

@@ -19,6 +19,18 @@ inline constexpr ModuleInfo kModule{"qmvector2", "quelm_ui.fast.qmvector2.qmvect
 extern PyTypeObject QmVector2Type;
 extern const qm_vector2_methods_t kMethods;
 
+// Names interned at exec for the per-call lookups (null until the first exec, replaced by a
+// later one after a failure).
+struct Names {
+    PyObject* x;
+    PyObject* y;
+    PyObject* clamp_magnitude_ip; // the marker of a pygame-shaped vector
+    PyObject* md;                 // the module global holding the toolkit's modules
+    PyObject* pygame;
+    PyObject* vector2; // "Vector2"
+};
+extern Names g_names;
+
 inline QmVector2Object* as_vector(PyObject* obj) noexcept {
     return reinterpret_cast<QmVector2Object*>(obj);
 }
@@ -111,7 +123,9 @@ PyObject* int_tuple(const Vec2& value) noexcept;
 
 int ready_vector_type() noexcept;
 
-// Module-exec steps of the areas that need interpreter objects (e.g. the built-in `round`).
+// Module-exec steps of the areas that need interpreter objects (e.g. the built-in `round`), and
+// the release of the module dictionary they captured, after a failed initialisation.
 int exec_conversions(PyObject* module) noexcept;
+void release_module_dict() noexcept;
 
 } // namespace qm::vector2

@@ -51,12 +51,12 @@ PyObject* vector_tp_new(PyTypeObject*, PyObject*, PyObject*) noexcept {
 // converted. May call back into Python.
 int init_from_vector_like(QmVector2Object* self, PyObject* arg) noexcept {
     double component = 0.0;
-    Ref x = Ref::steal(PyObject_GetAttrString(arg, "x"));
+    Ref x = Ref::steal(PyObject_GetAttr(arg, g_names.x));
     if (!x || to_double(x.get(), component) < 0) {
         return -1;
     }
     self->data.x = component;
-    Ref y = Ref::steal(PyObject_GetAttrString(arg, "y"));
+    Ref y = Ref::steal(PyObject_GetAttr(arg, g_names.y));
     if (!y || to_double(y.get(), component) < 0) {
         return -1;
     }
@@ -113,7 +113,7 @@ int init_from_sequence(QmVector2Object* self, PyObject* arg) noexcept {
 // Looks for the pygame-vector marker; only AttributeError counts as absence.
 int has_vector_marker(PyObject* arg) noexcept {
     PyObject* raw = nullptr;
-    const int found = PyObject_GetOptionalAttrString(arg, "clamp_magnitude_ip", &raw);
+    const int found = PyObject_GetOptionalAttr(arg, g_names.clamp_magnitude_ip, &raw);
     Ref marker = Ref::steal(raw);
     return found;
 }
@@ -280,6 +280,9 @@ int sequence_pair(PyObject* seq, Vec2& out) noexcept {
 }
 
 int ready_vector_type() noexcept {
+    if (PyType_HasFeature(&QmVector2Type, Py_TPFLAGS_READY)) {
+        return 0; // readied by an earlier initialisation that failed later on
+    }
     install_operator_slots(QmVector2Type);
     install_conversion_slots(QmVector2Type);
     return PyType_Ready(&QmVector2Type);

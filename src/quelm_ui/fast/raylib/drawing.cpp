@@ -250,7 +250,9 @@ PyObject* py_draw_texture_vec_ez(PyObject*, PyObject* const* args, Py_ssize_t na
 // TypeError set. May call back into Python (key comparisons).
 Ref base_color() noexcept {
     PyObject* raw = nullptr;
-    int found = PyDict_GetItemRef(g_constants.globals, g_constants.base_color_name, &raw);
+    int found = g_constants.globals
+                    ? PyDict_GetItemRef(g_constants.globals, g_constants.base_color_name, &raw)
+                    : 0;
     if (found == 0) {
         found = PyDict_GetItemRef(g_constants.builtins, g_constants.base_color_name, &raw);
     }

@@ -19,9 +19,17 @@ namespace {
 
 // ---- step 2: constants ----
 
+// Stores a new reference in a constant's slot, releasing what an earlier exec left there.
+int store(PyObject*& slot, PyObject* made) noexcept {
+    if (!made) {
+        return -1;
+    }
+    replace_field(slot, Ref::steal(made));
+    return 0;
+}
+
 int intern(PyObject*& slot, const char* text) noexcept {
-    slot = PyUnicode_InternFromString(text);
-    return slot ? 0 : -1;
+    return store(slot, PyUnicode_InternFromString(text));
 }
 
 int make_constants(PyObject* module) noexcept {
@@ -34,18 +42,17 @@ int make_constants(PyObject* module) noexcept {
         intern(c.base_color_name, "_base_color_qmvec_ez") < 0) {
         return -1;
     }
-    c.position_offset = PyFloat_FromDouble(0.01);
-    c.int_255 = PyLong_FromLong(255);
-    if (!c.position_offset || !c.int_255) {
+    if (store(c.position_offset, PyFloat_FromDouble(0.01)) < 0 ||
+        store(c.int_255, PyLong_FromLong(255)) < 0 ||
+        store(c.white_tint, PyTuple_Pack(4, c.int_255, c.int_255, c.int_255, c.int_255)) < 0) {
         return -1;
     }
-    c.white_tint = PyTuple_Pack(4, c.int_255, c.int_255, c.int_255, c.int_255);
     Ref builtins = Ref::steal(PyImport_ImportModule("builtins"));
-    if (!c.white_tint || !builtins) {
+    if (!builtins) {
         return -1;
     }
-    c.globals = Py_NewRef(PyModule_GetDict(module));
-    c.builtins = Py_NewRef(PyModule_GetDict(builtins.get()));
+    replace_field(c.globals, Ref::borrow(PyModule_GetDict(module)));
+    replace_field(c.builtins, Ref::borrow(PyModule_GetDict(builtins.get())));
     return 0;
 }
 
@@ -164,8 +171,13 @@ int exec_quelm_raylib(PyObject* module) noexcept {
     return 0;
 }
 
+// After a failed exec nothing may keep the failed module object's dictionary alive.
+void release_state() noexcept {
+    Py_CLEAR(g_constants.globals);
+}
+
 int exec_module(PyObject* module) noexcept {
-    return run_module_exec(module, kModule, exec_quelm_raylib);
+    return run_module_exec(module, kModule, exec_quelm_raylib, release_state);
 }
 
 PyModuleDef_Slot module_slots[] = QM_MODULE_SLOTS(exec_module);

@@ -30,8 +30,8 @@ inline void traceback(const char* operation) noexcept {
 // The raylib entry table: all null at import, written only by init_raylib_pointers.
 extern EntryTable g_entries;
 
-// The sibling types imported at exec, held for the life of the process (the module cannot be
-// initialised twice). Only QmRect's native table is used.
+// The sibling types imported at exec, held for the life of the process (an exec that runs again
+// after a failed one replaces them). Only QmRect's native table is used.
 struct ImportedTypes {
     PyTypeObject* vector2;
     PyTypeObject* shader;
@@ -43,7 +43,8 @@ extern ImportedTypes g_types;
 
 // Objects made once at exec and held for the life of the process: interned attribute names,
 // the drawing-position offset 0.01, the int 255, the white tint tuple, and the module's globals
-// and builtins dictionaries (for the per-call lookup of _base_color_qmvec_ez).
+// and builtins dictionaries (for the per-call lookup of _base_color_qmvec_ez). An exec that runs
+// again after a failed one replaces them; the failed one drops `globals` (null).
 struct Constants {
     PyObject* id;
     PyObject* width;

@@ -11,16 +11,9 @@
 namespace qm::zsystem {
 
 Ref new_int32_array(Py_ssize_t rows, int columns) noexcept {
-    static PyObject* dtype_kwname = nullptr; // ("dtype",), kept for the life of the process
-    if (!dtype_kwname) {
-        dtype_kwname = Py_BuildValue("(s)", "dtype");
-        if (!dtype_kwname) {
-            return Ref();
-        }
-    }
-    Ref np = module_global("np");
-    Ref empty = np ? Ref::steal(PyObject_GetAttrString(np.get(), "empty")) : Ref();
-    Ref int32 = empty ? Ref::steal(PyObject_GetAttrString(np.get(), "int32")) : Ref();
+    Ref np = module_global(g_names.np);
+    Ref empty = np ? Ref::steal(PyObject_GetAttr(np.get(), g_names.empty)) : Ref();
+    Ref int32 = empty ? Ref::steal(PyObject_GetAttr(np.get(), g_names.int32)) : Ref();
     if (!int32) {
         return Ref();
     }
@@ -30,7 +23,7 @@ Ref new_int32_array(Py_ssize_t rows, int columns) noexcept {
         return Ref();
     }
     PyObject* args[] = {shape.get(), int32.get()};
-    return Ref::steal(PyObject_Vectorcall(empty.get(), args, 1, dtype_kwname));
+    return Ref::steal(PyObject_Vectorcall(empty.get(), args, 1, g_names.dtype_kwnames));
 }
 
 Ref first_rows(PyObject* array, Py_ssize_t rows) noexcept {

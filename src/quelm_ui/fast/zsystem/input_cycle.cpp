@@ -17,9 +17,10 @@ bool in_int32_range(double value) noexcept {
     return value > -2147483649.0 && value < 2147483648.0;
 }
 
-// int() of mouse_pos.<axis>, narrowed to a signed 32-bit integer. May call back into Python.
-int pointer_axis(PyObject* mouse_pos, const char* axis, int32_t& out) noexcept {
-    Ref value = Ref::steal(PyObject_GetAttrString(mouse_pos, axis));
+// int() of mouse_pos.<axis> (an interned name), narrowed to a signed 32-bit integer. May call
+// back into Python.
+int pointer_axis(PyObject* mouse_pos, PyObject* axis, int32_t& out) noexcept {
+    Ref value = Ref::steal(PyObject_GetAttr(mouse_pos, axis));
     Ref number = value ? Ref::steal(PyNumber_Long(value.get())) : Ref();
     return number ? to_int32(number.get(), out) : -1;
 }
@@ -38,7 +39,7 @@ int pointer_axis(PyObject* mouse_pos, const char* axis, int32_t& out) noexcept {
             return 0;
         }
     }
-    if (pointer_axis(mouse_pos, "x", mx) < 0 || pointer_axis(mouse_pos, "y", my) < 0) {
+    if (pointer_axis(mouse_pos, g_names.x, mx) < 0 || pointer_axis(mouse_pos, g_names.y, my) < 0) {
         return -1;
     }
     return 0;
@@ -72,8 +73,8 @@ int invoke_field(PyObject* request, PyObject* ZRequestObject::*field) noexcept {
 int deliver_scroll(PyObject* callback, bool wheel_down) noexcept {
     Ref func = Ref::borrow(callback);
     Ref handler = Ref::steal(PyObject_CallNoArgs(func.get()));
-    Ref bind_type = handler ? module_global("BindType") : Ref();
-    Ref scroll = bind_type ? Ref::steal(PyObject_GetAttrString(bind_type.get(), "Scroll")) : Ref();
+    Ref bind_type = handler ? module_global(g_names.bind_type) : Ref();
+    Ref scroll = bind_type ? Ref::steal(PyObject_GetAttr(bind_type.get(), g_names.scroll)) : Ref();
     if (!scroll) {
         return -1;
     }
@@ -278,7 +279,7 @@ PyObject* slot_cycle(ZSystemObject* self, vector2::QmVector2Object* mouse_pos, i
                      int mouse_up, int any_wheel, int wheel_down, int skip_dispatch) noexcept {
     PyObject* pos = reinterpret_cast<PyObject*>(mouse_pos);
     if (should_dispatch(skip_dispatch)) {
-        Ref override = find_override(reinterpret_cast<PyObject*>(self), "cycle", py_cycle);
+        Ref override = find_override(reinterpret_cast<PyObject*>(self), g_names.cycle, py_cycle);
         if (override) {
             PyObject* args[] = {pos, mouse_down ? Py_True : Py_False, mouse_up ? Py_True : Py_False,
                                 any_wheel ? Py_True : Py_False, wheel_down ? Py_True : Py_False};
@@ -307,7 +308,7 @@ ZRequestObject* slot_request_cycle(ZSystemObject* self, vector2::QmVector2Object
 
 PyObject* slot_get_active_requests(ZSystemObject* self, int skip_dispatch) noexcept {
     if (should_dispatch(skip_dispatch)) {
-        Ref override = find_override(reinterpret_cast<PyObject*>(self), "get_active_requests",
+        Ref override = find_override(reinterpret_cast<PyObject*>(self), g_names.get_active_requests,
                                      py_get_active_requests);
         if (override) {
             Ref result = Ref::steal(PyObject_CallNoArgs(override.get()));

@@ -4,28 +4,60 @@
 
 #include "quelm_ui/fast/common/errors.hpp"
 #include "quelm_ui/fast/common/module.hpp"
+#include "quelm_ui/fast/common/names.hpp"
 #include "quelm_ui/fast/common/type_import.hpp"
+
+#include <utility>
 
 namespace qm::zsystem {
 
 Imported g_imported;
+Names g_names{};
 
-Ref module_global(const char* name) noexcept {
+Ref module_global(PyObject* name) noexcept {
     PyObject* value = nullptr;
-    if (PyDict_GetItemStringRef(g_imported.module_dict, name, &value) < 0) {
-        return Ref();
-    }
-    if (!value) {
-        Ref key = Ref::steal(PyUnicode_FromString(name));
-        if (key) {
-            err::name_not_defined(key.get());
-        }
-        return Ref();
+    const int found =
+        g_imported.module_dict ? PyDict_GetItemRef(g_imported.module_dict, name, &value) : 0;
+    if (found == 0) {
+        err::name_not_defined(name);
     }
     return Ref::steal(value);
 }
 
 namespace {
+
+constexpr NameDef<Names> kNameDefs[] = {
+    {&Names::x, "x"},
+    {&Names::y, "y"},
+    {&Names::z, "z"},
+    {&Names::np, "np"},
+    {&Names::empty, "empty"},
+    {&Names::int32, "int32"},
+    {&Names::weakref, "weakref"},
+    {&Names::ref, "ref"},
+    {&Names::bind_type, "BindType"},
+    {&Names::scroll, "Scroll"},
+    {&Names::dict, "__dict__"},
+    {&Names::update, "update"},
+    {&Names::new_, "__new__"},
+    {&Names::unpickle_request, "__pyx_unpickle_ZRequest"},
+    {&Names::add, "add"},
+    {&Names::mark_dirty, "mark_dirty"},
+    {&Names::cycle, "cycle"},
+    {&Names::get_active_requests, "get_active_requests"},
+};
+
+// Step 0: the module's dictionary and the names its calls look up.
+int capture_names(PyObject* module) noexcept {
+    replace_field(g_imported.module_dict, Ref::borrow(PyModule_GetDict(module)));
+    Ref dtype = Ref::steal(PyUnicode_InternFromString("dtype"));
+    Ref dtype_kwnames = dtype ? Ref::steal(PyTuple_Pack(1, dtype.get())) : Ref();
+    if (!dtype_kwnames || intern_names(g_names, kNameDefs) < 0) {
+        return -1;
+    }
+    replace_field(g_names.dtype_kwnames, std::move(dtype_kwnames));
+    return 0;
+}
 
 // Step 1: the module's own types, their Python-level pickling and their native tables.
 int add_types(PyObject* module) noexcept {
@@ -81,8 +113,8 @@ int bind_globals(PyObject* module) noexcept {
     if (!weakref || PyModule_AddObjectRef(module, "weakref", weakref.get()) < 0) {
         return -1;
     }
-    Ref name = Ref::steal(PyUnicode_FromString("BindType"));
-    Ref fromlist = name ? Ref::steal(PyTuple_Pack(1, name.get())) : Ref();
+    PyObject* name = g_names.bind_type;
+    Ref fromlist = Ref::steal(PyTuple_Pack(1, name));
     Ref enums = fromlist ? Ref::steal(PyImport_ImportModuleLevel("quelm_ui.core.enums", nullptr,
                                                                  nullptr, fromlist.get(), 0))
                          : Ref();
@@ -90,21 +122,19 @@ int bind_globals(PyObject* module) noexcept {
         return -1;
     }
     PyObject* raw = nullptr;
-    if (PyObject_GetOptionalAttr(enums.get(), name.get(), &raw) < 0) {
+    if (PyObject_GetOptionalAttr(enums.get(), name, &raw) < 0) {
         return -1;
     }
     Ref bind_type = Ref::steal(raw);
     if (!bind_type) {
-        err::cannot_import_name(name.get());
+        err::cannot_import_name(name);
         return -1;
     }
     return PyModule_AddObjectRef(module, "BindType", bind_type.get());
 }
 
 int exec_zdispatch(PyObject* module) noexcept {
-    g_imported.module_dict = Py_NewRef(PyModule_GetDict(module));
-    g_imported.z_name = PyUnicode_InternFromString("z");
-    if (!g_imported.z_name || add_types(module) < 0 || import_types() < 0 ||
+    if (capture_names(module) < 0 || add_types(module) < 0 || import_types() < 0 ||
         bind_globals(module) < 0 || import_numpy() < 0 ||
         add_type_functions(&ZSystemType, system_functions(), kModule.dotted_path) < 0 ||
         add_module_functions(module, unpickle_functions()) < 0) {
@@ -113,8 +143,13 @@ int exec_zdispatch(PyObject* module) noexcept {
     return 0;
 }
 
+// After a failed exec nothing may keep the failed module object's dictionary alive.
+void release_state() noexcept {
+    Py_CLEAR(g_imported.module_dict);
+}
+
 int exec_module(PyObject* module) noexcept {
-    return run_module_exec(module, kModule, exec_zdispatch);
+    return run_module_exec(module, kModule, exec_zdispatch, release_state);
 }
 
 PyModuleDef_Slot module_slots[] = QM_MODULE_SLOTS(exec_module);

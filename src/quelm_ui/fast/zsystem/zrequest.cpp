@@ -164,9 +164,10 @@ int apply_state(ZRequestObject* self, PyObject* state) noexcept {
         }
         if (truth) {
             Ref dict =
-                Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(self), "__dict__"));
+                Ref::steal(PyObject_GetAttr(reinterpret_cast<PyObject*>(self), g_names.dict));
             Ref done =
-                dict ? Ref::steal(PyObject_CallMethod(dict.get(), "update", "O", extra)) : Ref();
+                dict ? Ref::steal(PyObject_CallMethodOneArg(dict.get(), g_names.update, extra))
+                     : Ref();
             if (!done) {
                 return -1;
             }
@@ -194,7 +195,7 @@ PyObject* py_reduce(PyObject* self, PyObject* const*, Py_ssize_t nargs,
         PyTuple_SET_ITEM(state.get(), i, Py_NewRef(value));
     }
     PyObject* raw_dict = nullptr;
-    if (PyObject_GetOptionalAttrString(self, "__dict__", &raw_dict) < 0) {
+    if (PyObject_GetOptionalAttr(self, g_names.dict, &raw_dict) < 0) {
         traceback("ZRequest.__reduce__");
         return nullptr;
     }
@@ -208,7 +209,7 @@ PyObject* py_reduce(PyObject* self, PyObject* const*, Py_ssize_t nargs,
         Ref extra = Ref::steal(PyTuple_Pack(1, dict.get()));
         state = extra ? Ref::steal(PySequence_Concat(state.get(), extra.get())) : Ref();
     }
-    Ref restore = state ? module_global("__pyx_unpickle_ZRequest") : Ref();
+    Ref restore = state ? module_global(g_names.unpickle_request) : Ref();
     PyObject* result = nullptr;
     if (restore) {
         PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(self));
@@ -268,8 +269,8 @@ PyObject* py_unpickle(PyObject*, PyObject* const* args, Py_ssize_t nargs,
         traceback("__pyx_unpickle_ZRequest");
         return nullptr;
     }
-    Ref result = Ref::steal(
-        PyObject_CallMethod(reinterpret_cast<PyObject*>(&ZRequestType), "__new__", "O", params[0]));
+    Ref result = Ref::steal(PyObject_CallMethodOneArg(reinterpret_cast<PyObject*>(&ZRequestType),
+                                                      g_names.new_, params[0]));
     if (!result || check_request(result.get()) < 0) {
         traceback("__pyx_unpickle_ZRequest");
         return nullptr;
@@ -337,8 +338,8 @@ constinit PyTypeObject ZRequestType = make_request_type();
 const ZRequestMethods kRequestMethods = {slot_new, slot_get_link};
 
 Ref make_weak_ref(PyObject* obj) noexcept {
-    Ref weakref = module_global("weakref");
-    Ref ref_type = weakref ? Ref::steal(PyObject_GetAttrString(weakref.get(), "ref")) : Ref();
+    Ref weakref = module_global(g_names.weakref);
+    Ref ref_type = weakref ? Ref::steal(PyObject_GetAttr(weakref.get(), g_names.ref)) : Ref();
     if (!ref_type) {
         return Ref();
     }

@@ -97,8 +97,8 @@ int read_row(siblings::QuelmCobjectObject* owner, int32_t* row, int32_t& z) noex
         truncate_to_int32(static_cast<double>(r->w)),
         truncate_to_int32(static_cast<double>(r->h)),
     };
-    Ref param = Ref::steal(
-        reinterpret_cast<PyObject*>(methods->get_param_strict(owner, g_imported.z_name, 0)));
+    Ref param =
+        Ref::steal(reinterpret_cast<PyObject*>(methods->get_param_strict(owner, g_names.z, 0)));
     if (!param) {
         return -1;
     }
@@ -308,7 +308,7 @@ void slot_reset_arrays(ZSystemObject* self) noexcept {
 void slot_add(ZSystemObject* self, ZRequestObject* z_request, int skip_dispatch) noexcept {
     PyObject* request = reinterpret_cast<PyObject*>(z_request);
     if (should_dispatch(skip_dispatch)) {
-        Ref override = find_override(reinterpret_cast<PyObject*>(self), "add", py_add);
+        Ref override = find_override(reinterpret_cast<PyObject*>(self), g_names.add, py_add);
         if (override) {
             Ref discarded = Ref::steal(PyObject_CallOneArg(override.get(), request));
             if (!discarded) {
@@ -335,7 +335,7 @@ void slot_rebuild_arrays(ZSystemObject* self) noexcept {
 PyObject* slot_mark_dirty(ZSystemObject* self, int skip_dispatch) noexcept {
     if (should_dispatch(skip_dispatch)) {
         Ref override =
-            find_override(reinterpret_cast<PyObject*>(self), "mark_dirty", py_mark_dirty);
+            find_override(reinterpret_cast<PyObject*>(self), g_names.mark_dirty, py_mark_dirty);
         if (override || PyErr_Occurred()) {
             PyObject* result = override ? PyObject_CallNoArgs(override.get()) : nullptr;
             if (!result) {
@@ -381,15 +381,20 @@ PyObject* system_tp_new(PyTypeObject* type, PyObject*, PyObject* kwargs) noexcep
     return obj.release();
 }
 
+// The six fields and the arrays the two typed views hold: usually rects_data and z_indices
+// themselves, but the views keep theirs after a collector clear.
 int system_traverse(PyObject* self, visitproc visit, void* arg) noexcept {
     ZSystemObject* system = as_system(self);
     for (Field field : kFields) {
         Py_VISIT(system->*field);
     }
+    Py_VISIT(system->rects_view.owner);
+    Py_VISIT(system->z_view.owner);
     return 0;
 }
 
-// Sets the six fields to None; the typed views keep their arrays until destruction.
+// Sets the six fields to None; the typed views keep their arrays until destruction. A cycle
+// through a view's array is still broken: the collector clears the array's side too.
 int system_clear(PyObject* self) noexcept {
     ZSystemObject* system = as_system(self);
     Ref old[std::size(kFields)];

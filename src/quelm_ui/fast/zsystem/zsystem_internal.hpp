@@ -24,10 +24,10 @@ extern PyTypeObject ZSystemType;
 extern const ZRequestMethods kRequestMethods;
 extern const ZSystemMethods kSystemMethods;
 
-// What the module fetched at import; set once in exec, held for the life of the process.
+// What the module fetched at import; set in exec and held for the life of the process. An exec
+// that runs again after a failed one replaces every member; the failed one drops `module_dict`.
 struct Imported {
     PyObject* module_dict = nullptr; // the module's globals (np, weakref, BindType, ...)
-    PyObject* z_name = nullptr;      // interned "z"
     PyTypeObject* vector_type = nullptr;
     const vector2::qm_vector2_methods_t* vector_methods = nullptr;
     PyTypeObject* param_type = nullptr;
@@ -38,13 +38,39 @@ struct Imported {
 };
 extern Imported g_imported;
 
+// Names interned at exec for the per-call lookups (attributes, module globals, the override
+// test), and the keyword-name tuple ("dtype",) of the array allocation.
+struct Names {
+    PyObject* x;
+    PyObject* y;
+    PyObject* z;
+    PyObject* np;
+    PyObject* empty;
+    PyObject* int32;
+    PyObject* dtype_kwnames;
+    PyObject* weakref;
+    PyObject* ref;
+    PyObject* bind_type; // "BindType"
+    PyObject* scroll;    // "Scroll"
+    PyObject* dict;      // "__dict__"
+    PyObject* update;
+    PyObject* new_;             // "__new__"
+    PyObject* unpickle_request; // "__pyx_unpickle_ZRequest"
+    PyObject* add;
+    PyObject* mark_dirty;
+    PyObject* cycle;
+    PyObject* get_active_requests;
+};
+extern Names g_names;
+
 // Adds a traceback entry "<module path>.<operation>", e.g. "ZSystem.cycle".
 inline void traceback(const char* operation) noexcept {
     add_traceback(kModule, operation);
 }
 
-// The module global `name` (new reference), NameError when it is missing.
-Ref module_global(const char* name) noexcept;
+// The module global `name` (an interned str of g_names), as a new reference; NameError when it
+// is missing (or the module is not initialised).
+Ref module_global(PyObject* name) noexcept;
 
 // ---- ZRequest (zrequest.cpp) ----
 
