@@ -2,13 +2,13 @@
 """Test the release wheels as users install them, in a fresh venv without compiler tools.
 
 1. Side by side: the stand-ins' wheel plays the toolkit; the system's wheel goes in beside it.
-   Neither writes a file of the other, everything imports from the venv, and uninstalling the
-   system leaves the toolkit's files as they were.
+   Neither writes a file of the other, and everything imports from the venv.
 2. The suites (all but tests/cython, which compiles at test time) against the installed wheels
    and the test-only quelm-ui-testbeds wheel.
-3. Standalone: the system alone imports as a namespace package and reports its headers; the
+3. Uninstalling the system leaves the toolkit's files as they were.
+4. Standalone: the system alone imports as a namespace package and reports its headers; the
    toolkit installed after it and removed again leaves the system's files as they were.
-4. The example native consumer in examples/ built against the installed headers, then run
+5. The example native consumer in examples/ built against the installed headers, then run
    (build tools enter the venv only for this last step).
 
 Usage: tools/check-installed.py --dist DIR --testbeds DIR --venv DIR
@@ -191,14 +191,13 @@ def standalone(venv: Venv, system: pathlib.Path, standins: pathlib.Path) -> None
 
 def suites(venv: Venv, testbeds: pathlib.Path) -> None:
     venv.pip("install", testbeds, *test_requirements())
-    tools = [tool for tool in ("cmake", "ninja", "cython", "gcc", "g++", "cc", "c++")
-             if (venv.python.parent / tool).exists()]
-    if tools or venv.py("import importlib.util as u; print(u.find_spec('scikit_build_core'))",
-                        capture=True).strip() != "None":
+    tools = [tool for tool in ("cmake", "ninja", "cython") if (venv.python.parent / tool).exists()]
+    found = venv.py("import importlib.util as u; print(u.find_spec('scikit_build_core'))",
+                    capture=True).strip()
+    if tools or found != "None":
         fail(f"the test venv has build tools: {tools or ['scikit_build_core']}")
-    env_python = venv.python
     # PYTHONSAFEPATH: the checkout's folder is not put on sys.path; the modules come from the venv.
-    command = [env_python, "-m", "pytest", "-q", "-p", "no:cacheprovider", "tests",
+    command = [venv.python, "-m", "pytest", "-q", "-p", "no:cacheprovider", "tests",
                "--ignore=tests/cython"]
     result = subprocess.run([str(c) for c in command], cwd=ROOT,
                             env={**os.environ, "PYTHONSAFEPATH": "1"})
