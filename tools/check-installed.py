@@ -24,7 +24,6 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
@@ -99,7 +98,8 @@ class Venv:
             shutil.rmtree(path)
         made = run("bash", ROOT / "tools" / "make-venv.sh", path, capture=True)
         self.python = pathlib.Path(made.strip().splitlines()[-1])
-        self.workdir = pathlib.Path(tempfile.mkdtemp(prefix="qm-installed-"))
+        self.workdir = path / "empty"
+        self.workdir.mkdir()
 
     def pip(self, *args: object) -> None:
         run(self.python, "-m", "pip", "--quiet", *args)
@@ -122,7 +122,7 @@ def only(folder: pathlib.Path, pattern: str) -> pathlib.Path:
     return found[0]
 
 
-def test_requirements() -> list[str]:
+def suite_requirements() -> list[str]:
     """tools/requirements-dev.txt without the tools that build or compile."""
     wanted = []
     for line in (ROOT / "tools" / "requirements-dev.txt").read_text().splitlines():
@@ -190,7 +190,7 @@ def standalone(venv: Venv, system: pathlib.Path, standins: pathlib.Path) -> None
 
 
 def suites(venv: Venv, testbeds: pathlib.Path) -> None:
-    venv.pip("install", testbeds, *test_requirements())
+    venv.pip("install", testbeds, *suite_requirements())
     tools = [tool for tool in ("cmake", "ninja", "cython") if (venv.python.parent / tool).exists()]
     found = venv.py("import importlib.util as u; print(u.find_spec('scikit_build_core'))",
                     capture=True).strip()
