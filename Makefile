@@ -4,13 +4,16 @@ VENV        ?= .venv
 PY          := $(VENV)/bin/python
 STAMP       := $(VENV)/.deps-stamp
 PYTEST_ARGS ?=
-# The development builds include the test-only native helpers (package quelm_ui_testbeds);
-# a plain `pip install .` leaves them out.
+# The development builds install everything into one venv: the system, the stand-ins for the
+# toolkit (quelm_ui.core, the sibling modules) and the test-only native helpers (package
+# quelm_ui_testbeds). A plain `pip install .` builds the system alone (see `make wheel`).
 export QM_BUILD_TEST_HELPERS := ON
+export QM_BUILD_STANDINS := ON
 BUILD_STAMP := build/.install-stamp
-SOURCES     := $(shell find src tests/native -name '*.cpp' -o -name '*.hpp' -o -name '*.c' -o -name '*.h' -o -name '*.py' -o -name '*.pyi' -o -name '*.pxd' -o -name 'CMakeLists.txt' 2>/dev/null) CMakeLists.txt pyproject.toml
+SOURCES     := $(shell find src tests/native -name '*.cpp' -o -name '*.hpp' -o -name '*.c' -o -name '*.h' -o -name '*.py' -o -name '*.pyi' -o -name '*.pxd' -o -name 'CMakeLists.txt' 2>/dev/null) CMakeLists.txt pyproject.toml $(wildcard cmake/*.cmake)
 
 .PHONY: all sysdeps toolchain venv build develop test leakcheck bench demo format format-check asan clean distclean
+.PHONY: wheel installed-check
 
 # Suites also run under the leak check by `make test`.
 LEAKCHECK_DIRS := $(wildcard tests/qmvector2 tests/zsystem tests/siblings tests/raylib)
@@ -33,6 +36,8 @@ venv: $(STAMP)
 
 # A regular (non-editable) install into the venv, built incrementally in build/<wheel tag>.
 $(BUILD_STAMP): $(STAMP) $(SOURCES)
+	@# Venvs made before the split hold the same files under the old distribution name.
+	$(PY) -m pip uninstall --quiet --yes quelm_ui 2>/dev/null
 	$(PY) -m pip install --quiet --no-build-isolation --no-deps --force-reinstall .
 	@mkdir -p build && touch $@
 
@@ -81,6 +86,37 @@ asan: $(STAMP)
 	@rm -f $(BUILD_STAMP)
 	LD_PRELOAD="$$(gcc -print-file-name=libasan.so) $$(gcc -print-file-name=libubsan.so)" \
 	    ASAN_OPTIONS=detect_leaks=0 $(PY) -m pytest $(PYTEST_ARGS)
+
+# Release artefacts in dist/: the sdists of quelm-ui-fast (.) and quelm-ui-standins (standins/),
+# and their wheels built from those sdists in isolated build environments, then retagged by
+# auditwheel to the oldest manylinux policy their binaries meet. tools/check-dist.py checks the
+# tags (auditwheel show) and what each archive holds. dist/ holds nothing else.
+WHEEL_TOOLS := $(VENV)/.wheel-tools-stamp
+$(WHEEL_TOOLS): $(STAMP) tools/requirements-wheel.txt
+	$(PY) -m pip install --quiet -r tools/requirements-wheel.txt
+	touch $@
+
+wheel: sysdeps $(WHEEL_TOOLS)
+	rm -rf dist build/wheelhouse
+	$(PY) -m build --no-isolation --sdist --outdir dist .
+	$(PY) -m build --no-isolation --sdist --outdir dist standins
+	@# Each wheel from its sdist alone, in an isolated build environment.
+	env -u QM_BUILD_STANDINS -u QM_BUILD_TEST_HELPERS $(PY) -m pip wheel --quiet --no-deps \
+	    --wheel-dir build/wheelhouse dist/quelm_ui_fast-*.tar.gz dist/quelm_ui_standins-*.tar.gz
+	PATH="$(abspath $(VENV))/bin:$$PATH" $(VENV)/bin/auditwheel repair --wheel-dir dist \
+	    build/wheelhouse/*.whl
+	$(PY) tools/check-dist.py dist
+
+# The suites against the installed wheels from dist/ (plus the test-only quelm-ui-testbeds wheel,
+# built here and never published) in a fresh venv without compiler tools, the system installed
+# beside the stand-ins as it would be beside the toolkit, and the example native consumer in
+# examples/ built against the installed headers: tools/check-installed.py.
+installed-check: wheel
+	rm -rf build/testbeds-wheel
+	$(PY) -m pip wheel --quiet --no-build-isolation --no-deps --wheel-dir build/testbeds-wheel \
+	    -Cbuild-dir=build/testbeds tests/native
+	$(PY) tools/check-installed.py --dist dist --testbeds build/testbeds-wheel \
+	    --venv build/installed-venv
 
 clean:
 	rm -rf build

@@ -1,0 +1,133 @@
+#!/usr/bin/env python3
+"""Check the release artefacts `make wheel` leaves in dist/: the two sdists and the two
+manylinux wheels, their tags against `auditwheel show`, and what each wheel holds (the system's
+wheel: only the three modules' packages and the public headers; nothing the toolkit owns).
+
+Usage: tools/check-dist.py <dist dir>. Prints each wheel's tag, size and file list.
+"""
+
+from __future__ import annotations
+
+import pathlib
+import re
+import subprocess
+import sys
+import sysconfig
+import zipfile
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+MODULE_PACKAGES = {
+    "quelm_ui/fast/qmvector2": "qmvector2",
+    "quelm_ui/fast/zsystem": "zdispatch",
+    "quelm_ui/fast/raylib": "quelm_raylib",
+}
+INCLUDE = "quelm_ui/fast/qmvector2/include/"
+CONTRACT_HEADERS = [
+    "quelm_ui/fast/qmvector2/qmvector2_api.hpp",
+    "quelm_ui/fast/zsystem/zdispatch_api.hpp",
+    "quelm_ui/fast/raylib/quelm_raylib_capi.hpp",
+    "quelm_ui/fast/raylib/raylib_records.hpp",
+]
+# What the toolkit owns: the system's wheel must not hold any of it.
+TOOLKIT_FILES = ("quelm_ui/__init__.py", "quelm_ui/fast/__init__.py", "quelm_ui/py.typed")
+TOOLKIT_DIRS = ("quelm_ui/core/", "quelm_ui/fast/qmparam/", "quelm_ui/fast/qmrect/",
+                "quelm_ui/fast/quelmcache/", "quelm_ui/fast/quelmcobj/", "quelm_ui/fast/qmshader/",
+                "quelm_ui/fast/qmrendertex/")
+EXT_SUFFIX = sysconfig.get_config_var("EXT_SUFFIX")
+
+
+def fail(message: str) -> None:
+    sys.exit(f"check-dist: {message}")
+
+
+def only(dist: pathlib.Path, pattern: str) -> pathlib.Path:
+    found = sorted(dist.glob(pattern))
+    if len(found) != 1:
+        fail(f"expected one {pattern} in {dist}, found {[p.name for p in found]}")
+    return found[0]
+
+
+def check_tag(wheel: pathlib.Path) -> str:
+    """The wheel's platform tag, after checking it is a manylinux tag auditwheel agrees with."""
+    platform = wheel.stem.split("-")[-1]
+    if not platform.startswith("manylinux_"):
+        fail(f"{wheel.name}: platform tag {platform} is not a manylinux tag")
+    shown = subprocess.run([pathlib.Path(sys.executable).parent / "auditwheel", "show", wheel],
+                           capture_output=True, text=True, check=True).stdout
+    consistent = re.search(r'consistent with the following platform tag: "([^"]+)"',
+                           " ".join(shown.split()))
+    if consistent is None or consistent.group(1) != platform:
+        fail(f"{wheel.name}: auditwheel show does not confirm {platform}:\n{shown}")
+    return platform
+
+
+def check_system_wheel(names: list[str], dist_info: str) -> None:
+    for name in names:
+        if name.startswith(dist_info + "/"):
+            continue
+        if name in TOOLKIT_FILES or name.startswith(TOOLKIT_DIRS):
+            fail(f"the system's wheel holds the toolkit's file {name}")
+        if not any(name.startswith(package + "/") for package in MODULE_PACKAGES):
+            fail(f"the system's wheel holds {name}, outside the three modules' packages")
+        if name.endswith((".cpp", ".c")) or (name.endswith((".hpp", ".h"))
+                                             and not name.startswith(INCLUDE)):
+            fail(f"the system's wheel holds the source file {name}")
+    present = set(names)
+    for package, module in MODULE_PACKAGES.items():
+        required = [f"{package}/{file}" for file in
+                    ("__init__.py", "py.typed", f"{module}.pyi", f"{module}{EXT_SUFFIX}")]
+        # Whatever Python-facing file the source package has (.pxd declarations included).
+        source = ROOT / "src" / package
+        required += [f"{package}/{path.name}" for path in source.iterdir()
+                     if path.suffix in (".py", ".pyi", ".pxd", ".typed")]
+        for name in required:
+            if name not in present:
+                fail(f"the system's wheel lacks {name}")
+    for header in CONTRACT_HEADERS:
+        if INCLUDE + header not in present:
+            fail(f"the system's wheel lacks the header {INCLUDE + header}")
+
+
+def check_standins_wheel(names: list[str], dist_info: str) -> None:
+    for name in names:
+        if name.startswith(dist_info + "/"):
+            continue
+        if not name.startswith("quelm_ui/") or any(name.startswith(package + "/")
+                                                   for package in MODULE_PACKAGES):
+            fail(f"the stand-ins' wheel holds {name}")
+    for name in TOOLKIT_FILES + ("quelm_ui/core/enums.py", "quelm_ui/core/modules.py",
+                                 f"quelm_ui/fast/qmrect/qmrect{EXT_SUFFIX}"):
+        if name not in names:
+            fail(f"the stand-ins' wheel lacks {name}")
+
+
+def describe(wheel: pathlib.Path, platform: str, names: list[str]) -> None:
+    print(f"{wheel.name}: tag {platform}, {wheel.stat().st_size} bytes, {len(names)} files")
+    with zipfile.ZipFile(wheel) as archive:
+        for info in archive.infolist():
+            print(f"  {info.file_size:>9}  {info.filename}")
+
+
+def main() -> None:
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    dist = pathlib.Path(sys.argv[1])
+    only(dist, "quelm_ui_fast-*.tar.gz")
+    only(dist, "quelm_ui_standins-*.tar.gz")
+    if len(list(dist.iterdir())) != 4:
+        fail(f"{dist} holds more than the two sdists and two wheels: "
+             f"{sorted(p.name for p in dist.iterdir())}")
+    for pattern, check in (("quelm_ui_fast-*.whl", check_system_wheel),
+                           ("quelm_ui_standins-*.whl", check_standins_wheel)):
+        wheel = only(dist, pattern)
+        platform = check_tag(wheel)
+        with zipfile.ZipFile(wheel) as archive:
+            names = [name for name in archive.namelist() if not name.endswith("/")]
+        dist_info = "-".join(wheel.name.split("-")[:2]) + ".dist-info"
+        check(names, dist_info)
+        describe(wheel, platform, names)
+    print("check-dist: the sdists and the manylinux wheels are complete")
+
+
+if __name__ == "__main__":
+    main()
