@@ -14,6 +14,7 @@ SOURCES     := $(shell find src tests/native -name '*.cpp' -o -name '*.hpp' -o -
 
 .PHONY: all sysdeps toolchain venv build develop test leakcheck bench demo format format-check asan clean distclean
 .PHONY: wheel installed-check
+.PHONY: robustness
 
 # Suites also run under the leak check by `make test`.
 LEAKCHECK_DIRS := $(wildcard tests/qmvector2 tests/zsystem tests/siblings tests/raylib)
@@ -117,6 +118,18 @@ installed-check: wheel
 	    -Cbuild-dir=build/testbeds tests/native
 	$(PY) tools/check-installed.py --dist dist --testbeds build/testbeds-wheel \
 	    --venv build/installed-venv
+
+# Seeded random-input run over the three modules, one forked child per call (tests/robustness).
+# The sanitizer stage passes its interpreter, an environment prefix (LD_PRELOAD, ASAN_OPTIONS,
+# PYTHONPATH) and ROBUST_DEPS= to skip the release build.
+ROBUST_PYTHON  ?= $(PY)
+ROBUST_ENV     ?=
+ROBUST_SECONDS ?= 60
+ROBUST_SEED    ?=
+ROBUST_DEPS    ?= build
+robustness: $(ROBUST_DEPS)
+	$(ROBUST_ENV) $(ROBUST_PYTHON) tests/robustness/run.py --seconds $(ROBUST_SECONDS) \
+	    $(if $(ROBUST_SEED),--seed $(ROBUST_SEED)) $(ROBUST_ARGS)
 
 clean:
 	rm -rf build

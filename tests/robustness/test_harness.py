@@ -1,0 +1,42 @@
+"""The robustness harness (tests/robustness/run.py) kept runnable: a short seeded run reaches
+every callable and finds nothing, and planted faults come back as findings with their replay."""
+
+from __future__ import annotations
+
+import os
+import re
+import subprocess
+import sys
+
+import pytest
+
+RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "run.py")
+SUMMARY = re.compile(r"robustness: (\d+) calls, (\d+)/(\d+) callables covered, seed (\d+), "
+                     r"(\d+) findings, \d+ s")
+
+
+def harness(*args: str) -> subprocess.CompletedProcess:
+    return subprocess.run([sys.executable, RUN, *args], capture_output=True, text=True,
+                          timeout=300)
+
+
+def test_a_short_seeded_run_reaches_every_callable_and_finds_nothing():
+    result = harness("--seconds", "3", "--seed", "20261208")
+    summary = SUMMARY.fullmatch(result.stdout.strip().splitlines()[-1])
+    assert summary, result.stdout + result.stderr
+    calls, covered, total, seed, findings = map(int, summary.groups())
+    assert (covered, seed, findings, result.returncode) == (total, 20261208, 0, 0), result.stdout
+    assert calls >= total > 200
+
+
+@pytest.mark.parametrize("plant, finding", [
+    ("crash", r"FINDING (crash \(SIGSEGV\)|exit code \d+|sanitizer report)"),
+    ("hang", r"FINDING hang \(timeout\)"),
+])
+def test_a_planted_fault_is_a_finding_with_its_seed_and_replay(plant, finding):
+    result = harness("--seconds", "0", "--seed", "5", "--timeout", "1", "--plant", plant)
+    assert result.returncode == 1
+    report = result.stdout
+    assert re.search(finding + rf": seed 5 call \d+: planted {plant}\(\)", report), report
+    assert re.search(r"replay: .* --seed 5 --replay \d+", report)
+    assert SUMMARY.fullmatch(report.strip().splitlines()[-1]).group(5) == "1"
