@@ -394,11 +394,27 @@ class NumPy:
             return full[::2]
         if self.mode == "fortran":
             return np.empty(shape, dtype, order="F")
+        if self.mode == "subclass":
+            return np.empty(shape, dtype).view(Sliced)
         if self.mode == "small":
             return np.empty((0, 4) if isinstance(shape, tuple) else 0, dtype)
         if self.mode == "mutate":
             self.ctx.mutate()
         return np.empty(shape, dtype)
+
+
+class Sliced(np.ndarray):
+    """An array whose slices are of another shape, type or memory order than asked for."""
+
+    def __getitem__(self, index):
+        choice = random.Random(id(self)).randrange(4)
+        if choice == 0:
+            return [1, 2]
+        if choice == 1:
+            return np.asarray(self)[::-1]
+        if choice == 2:
+            return np.empty((1,) + self.shape[1:], np.int32)
+        return np.zeros(self.shape[:1] * 2 + self.shape[1:], np.int32)
 
 
 class Scrolls:
@@ -718,7 +734,7 @@ class Context:
         rng = self.rng
         if rng.random() < 0.08:
             value = rng.choice([None, object(), NumPy(self, rng.choice(
-                ["raise", "list", "float64", "strided", "fortran", "small", "mutate"]))])
+                ["raise", "list", "float64", "strided", "fortran", "small", "mutate", "subclass"]))])
             zd_module.np = value
             log.append(f"zdispatch.np = {value!r}")
         if rng.random() < 0.06:
@@ -740,6 +756,10 @@ class Context:
             module = qv_module if name == "md" else zd_module
             delattr(module, name)
             log.append(f"del {module.__name__}.{name}")
+        if rng.random() < 0.04 and (self.systems or self.requests):
+            victim = rng.choice(self.systems + self.requests)
+            collector_clear(victim)
+            log.append(f"collector cleared {short(victim)}")
         if rng.random() < 0.03:
             rl_module._base_color_qmvec_ez = rng.choice([None, QmRect(1, 2, 3, 4)])
             log.append("quelm_raylib._base_color_qmvec_ez replaced")
@@ -875,6 +895,8 @@ def plausible(ctx, annotation: str, pname: str = ""):
     if "list[ZRequest]" in a:
         return [ctx.request() for _ in range(rng.randint(0, 3))]
     if "type[ZRequest]" in a:
+        if rng.random() < 0.2:
+            return rng.choice([ZSystem, SubSystem, int, object, QmVector2, type, Boom, Owner])
         return rng.choice([ZRequest, SubRequest])
     if "ZRequest" in a:
         return ctx.request() if rng.random() < 0.9 else None
@@ -1311,11 +1333,20 @@ def describe_status(status: int, output: bytes) -> str | None:
     code = os.WEXITSTATUS(status)
     if code == EXIT_SYSTEM_ERROR:
         return "broken C-API contract"
-    if code != 0:
-        return f"exit code {code}"
     if any(marker in output for marker in SANITIZER_MARKERS):
         return "sanitizer report"
+    if code != 0:
+        return f"exit code {code}"
     return None
+
+
+def excerpt(output: bytes) -> str:
+    """The part of a child's output worth printing: from the first sanitizer or fatal-error
+    marker on, else the end."""
+    lines = output.splitlines()
+    starts = [i for i, line in enumerate(lines) if any(m in line for m in SANITIZER_MARKERS)]
+    chosen = lines[starts[0]:starts[0] + 40] if starts else lines[-40:]
+    return b"\n".join(chosen).decode("utf-8", "replace")
 
 
 class Slot:
@@ -1338,7 +1369,8 @@ def main(argv=None) -> int:
     parser.add_argument("--list", action="store_true", help="list the callables and exit")
     parser.add_argument("--verbose", action="store_true", help="outcomes per callable")
     parser.add_argument("--only", help="run only the callables whose name matches this regex")
-    parser.add_argument("--plant", choices=["crash", "hang"], help=argparse.SUPPRESS)
+    parser.add_argument("--plant", choices=["crash", "hang", "use-after-free"],
+                        help=argparse.SUPPRESS)
     options = parser.parse_args(argv)
     seed = options.seed if options.seed is not None else int(time.time() * 1000) % 2**32
     started = time.monotonic()
@@ -1410,7 +1442,7 @@ def main(argv=None) -> int:
         problem = describe_status(status, output)
         if problem:
             findings.append(problem)
-            tail = b"\n".join(output.splitlines()[-40:]).decode("utf-8", "replace")
+            tail = excerpt(output)
             print(f"FINDING {problem}: seed {seed} call {slot.k}: {description.strip()}\n"
                   f"  replay: {sys.executable} {sys.argv[0]} --seed {seed} --replay {slot.k}\n"
                   + "\n".join("  | " + line for line in tail.splitlines()), flush=True)
@@ -1451,9 +1483,21 @@ def child(slot, targets, order, tables, seed, k, timeout):
         os._exit(code)
 
 
+def use_after_free():
+    libc = ctypes.CDLL(None)
+    libc.malloc.restype = ctypes.c_void_p
+    libc.free.argtypes = [ctypes.c_void_p]
+    block = libc.malloc(16)
+    libc.free(block)
+    return ctypes.string_at(block, 8)
+
+
 def planted(kind):
-    """A deliberate crash or hang, to check that the harness reports them."""
+    """A deliberate crash, hang or (seen only by AddressSanitizer) use after free, to check that
+    the harness reports them."""
     def make(ctx):
+        if kind == "use-after-free":
+            return "planted use-after-free()", use_after_free
         if kind == "crash":
             return "planted crash()", lambda: ctypes.c_int.from_address(8).value
         return "planted hang()", lambda: time.sleep(3600)
