@@ -531,6 +531,7 @@ class Context:
         self.systems: list = []
         self.victims: list = []     # containers handed to the call, cleared by mutations
         self.vectors: list = []
+        self.thunk = None           # the call under test, for re-entering it
         for cls in (Str, Int, Float, List, Owner, SubSystem):
             cls.ctx = self
 
@@ -871,7 +872,13 @@ def replace_globals(ctx):
     ctx.sabotage([])
 
 
-MUTATIONS = [mutate_victims, mutate_victims, drop_owners, drop_requests, reenter, reenter,
+def reenter_call(ctx):
+    """The call under test, again, from inside itself (with the same arguments)."""
+    if ctx.thunk is not None:
+        ctx.thunk()
+
+
+MUTATIONS = [reenter_call, reenter_call, mutate_victims, mutate_victims, drop_owners, drop_requests, reenter, reenter,
              scramble_system, clear_for_collector, reinit_request, mutate_vectors, kill_owner,
              unbind_raylib, replace_globals]
 
@@ -1273,6 +1280,7 @@ def run_case(targets, order, tables, seed, k, report_fd=None) -> int:
     outcome = "set-up failed"
     if thunk is not None:
         outcome = "returned"
+        ctx.thunk = thunk
         try:
             thunk()
         except SystemError as error:
