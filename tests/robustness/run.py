@@ -537,7 +537,7 @@ class Context:
 
     # ---- plain values ----
     def number(self):
-        return self.rng.choice([0, 1, -3, 2.5, -0.5, 100, 1e6, 64, 32])
+        return self.rng.choice([0, 1, -3, 2.5, -0.5, 5, 10, 20, 45, 100, 1e6, 64, 32])
 
     def vector(self):
         vector = QmVector2(self.number(), self.number())
@@ -607,7 +607,9 @@ class Context:
     def owner(self):
         z = self.rng.choice([0, 1, 5, -2**31, 2**31 - 1, True, 7.9]) if self.rng.random() < 0.8 \
             else self.anything()
-        rect = QmRect(*(self.rng.choice([0, 5, 10, 50, -3.7, 100]) for _ in range(4)))
+        rng = self.rng
+        rect = QmRect(rng.choice([0, 0, 5, -3.7, 40]), rng.choice([0, 0, 5, -3.7, 40]),
+                      rng.choice([100, 100, 50, 10, 0]), rng.choice([100, 100, 50, 10, 0]))
         if self.rng.random() < 0.3:
             owner = Owner(rect, z)
             owner.mode = self.rng.choice(["ok", "raise", "none", "mutate", "junk"])
@@ -1371,7 +1373,7 @@ def main(argv=None) -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--seconds", type=float, default=60.0)
     parser.add_argument("--seed", type=int, default=None)
-    parser.add_argument("--timeout", type=int, default=10, help="seconds before a call is a hang")
+    parser.add_argument("--timeout", type=int, default=20, help="seconds before a call is a hang")
     parser.add_argument("--jobs", type=int, default=min(2, os.cpu_count() or 1))
     parser.add_argument("--replay", type=int, default=None, help="run call K in this process")
     parser.add_argument("--list", action="store_true", help="list the callables and exit")
@@ -1397,7 +1399,7 @@ def main(argv=None) -> int:
     if options.replay is not None:
         return run_case(targets, order, tables, seed, options.replay)
 
-    print(f"robustness: seed {seed}, {len(targets)} callables, {options.seconds:g} s, "
+    print(f"robustness run: seed {seed}, {len(targets)} callables, {options.seconds:g} s, "
           f"{options.jobs} jobs", flush=True)
     gc.collect()
     gc.freeze()  # children share the warmed-up heap without touching it
