@@ -736,8 +736,9 @@ class Context:
     def sabotage(self, log):
         rng = self.rng
         if rng.random() < 0.08:
-            value = rng.choice([None, object(), NumPy(self, rng.choice(
-                ["raise", "list", "float64", "strided", "fortran", "small", "mutate", "subclass"]))])
+            modes = ["raise", "list", "float64", "strided", "fortran", "small", "mutate",
+                     "subclass"]
+            value = rng.choice([None, object(), NumPy(self, rng.choice(modes))])
             zd_module.np = value
             log.append(f"zdispatch.np = {value!r}")
         if rng.random() < 0.06:
@@ -880,8 +881,8 @@ def reenter_call(ctx):
         ctx.thunk()
 
 
-MUTATIONS = [reenter_call, reenter_call, mutate_victims, mutate_victims, drop_owners, drop_requests, reenter, reenter,
-             scramble_system, clear_for_collector, reinit_request, mutate_vectors, kill_owner,
+MUTATIONS = [reenter_call, reenter_call, mutate_victims, mutate_victims, drop_owners,
+             drop_requests, reenter, reenter, scramble_system, clear_for_collector, reinit_request, mutate_vectors, kill_owner,
              unbind_raylib, replace_globals]
 
 
@@ -1289,7 +1290,8 @@ def run_case(targets, order, tables, seed, k, report_fd=None) -> int:
             print(f"SystemError: {error}", file=sys.stderr)
             code = EXIT_SYSTEM_ERROR
         except ValueError as error:
-            if "NULL" in str(error):  # ctypes: an object slot returned null without an error
+            outcome = "ValueError"
+            if "PyObject is NULL" in str(error):  # ctypes: a null result without an error
                 print(f"null result without an exception: {error}", file=sys.stderr)
                 code = EXIT_SYSTEM_ERROR
         except BaseException as error:
