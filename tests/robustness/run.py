@@ -2,7 +2,14 @@
 zdispatch and quelm_raylib. Each call runs in a child forked from a warmed-up parent, so a crash,
 hang or sanitizer report is pinned to the seed and call number that replays it.
 
-    python tests/robustness/run.py [--seconds 60] [--seed S] [--replay K]
+    python tests/robustness/run.py [--seconds 60] [--seed S] [--only REGEX] [--verbose]
+    python tests/robustness/run.py --seed S --replay K     # call K of seed S, in this process
+
+Every callable is called at least once, then callables are drawn at random until the time is
+up. Exit status 1 on any finding (a crash, a hang, a sanitizer report or a native call that broke
+the error-indicator contract) or when a callable was never reached. Under AddressSanitizer, run
+with the sanitizer's libraries in LD_PRELOAD, ASAN_OPTIONS=detect_leaks=0 and PYTHONMALLOC=malloc
+(so freed Python objects are visible to it).
 """
 
 from __future__ import annotations
