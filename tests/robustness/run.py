@@ -323,6 +323,27 @@ class List(list):
         return list.__iter__(self)
 
 
+class Dict(dict):
+    """An instance dictionary whose update, length and iteration mutate the call's state."""
+
+    ctx = None
+
+    def __repr__(self):
+        return f"Dict({dict.__repr__(self)})"
+
+    def update(self, *args, **kwargs):
+        self.ctx.mutate()
+        dict.update(self, *args, **kwargs)
+
+    def __len__(self):
+        self.ctx.mutate()
+        return dict.__len__(self)
+
+    def __iter__(self):
+        self.ctx.mutate()
+        return dict.__iter__(self)
+
+
 class Tuple(tuple):
     def __repr__(self):
         return f"Tuple({tuple.__repr__(self)})"
@@ -539,7 +560,7 @@ class Context:
         self.victims: list = []     # containers handed to the call, cleared by mutations
         self.vectors: list = []
         self.thunk = None           # the call under test, for re-entering it
-        for cls in (Str, Int, Float, List, Owner, SubSystem):
+        for cls in (Str, Int, Float, List, Dict, Owner, SubSystem):
             cls.ctx = self
 
     # ---- plain values ----
@@ -644,7 +665,9 @@ class Context:
             owner = self.owner()
             request = cls(owner, *(self.callback() for _ in range(6)))
             owner._z_request = request
-        if cls is SubRequest and self.rng.random() < 0.5:
+        if cls is SubRequest and self.rng.random() < 0.3:
+            request.__dict__ = Dict(extra=self.anything(1))
+        elif cls is SubRequest and self.rng.random() < 0.5:
             request.extra = self.anything()
         self.requests.append(request)
         return request
@@ -1314,8 +1337,10 @@ def run_case(targets, order, tables, seed, k, report_fd=None) -> int:
         for system in list(ctx.systems):
             ctx.guarded(ZSystem.cycle, system, QmVector2(5, 5), True, True, True, True)
             ctx.guarded(ZSystem.get_active_requests, system)
-        ctx.owners.clear()
-        ctx.requests.clear()
+        # Then let everything go, so deallocation and collection run over the final states.
+        ctx.thunk = thunk = None
+        for held in (ctx.owners, ctx.requests, ctx.systems, ctx.vectors):
+            held.clear()
         gc.collect()
     except SystemError as error:
         print(f"SystemError after the call: {error}", file=sys.stderr)
