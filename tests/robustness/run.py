@@ -22,6 +22,7 @@ import math
 import os
 import random
 import re
+import shlex
 import signal
 import sys
 import tempfile
@@ -912,8 +913,8 @@ def reenter_call(ctx):
 
 
 MUTATIONS = [reenter_call, reenter_call, mutate_victims, mutate_victims, drop_owners,
-             drop_requests, reenter, reenter, scramble_system, clear_for_collector, reinit_request, mutate_vectors, kill_owner,
-             unbind_raylib, replace_globals]
+             drop_requests, reenter, reenter, scramble_system, clear_for_collector,
+             reinit_request, mutate_vectors, kill_owner, unbind_raylib, replace_globals]
 
 
 # ---------------------------------------------------------------------------------------------
@@ -1299,12 +1300,14 @@ def run_case(targets, order, tables, seed, k, report_fd=None) -> int:
     target = pick_target(targets, order, seed, k)
     ctx = Context(rng, tables)
     log: list[str] = []
+    reached = "reached"
     try:
         description, thunk = target.make(ctx)
         ctx.sabotage(log)
     except Exception as error:
-        description, thunk = f"{target.name}: set-up failed ({type(error).__name__}: {error})", None
-    text = f"{target.name}\t{description}" + "".join(f" [{entry}]" for entry in log)
+        reached = "not reached"
+        description, thunk = f"set-up failed ({type(error).__name__}: {error})", None
+    text = f"{target.name}\t{reached}\t{description}" + "".join(f" [{e}]" for e in log)
     if report_fd is not None:
         os.write(report_fd, text.encode("utf-8", "backslashreplace") + b"\n")
     else:
@@ -1413,7 +1416,7 @@ def main(argv=None) -> int:
     parser.add_argument("--list", action="store_true", help="list the callables and exit")
     parser.add_argument("--verbose", action="store_true", help="outcomes per callable")
     parser.add_argument("--only", help="run only the callables whose name matches this regex")
-    parser.add_argument("--plant", choices=["crash", "hang", "use-after-free"],
+    parser.add_argument("--plant", choices=["crash", "hang", "use-after-free", "unreachable"],
                         help=argparse.SUPPRESS)
     options = parser.parse_args(argv)
     seed = options.seed if options.seed is not None else int(time.time() * 1000) % 2**32
@@ -1443,6 +1446,9 @@ def main(argv=None) -> int:
     if purge is not None:
         purge()
     deadline = started + options.seconds
+    replay = " ".join(shlex.quote(a) for a in [sys.executable, sys.argv[0], "--seed", str(seed)]
+                      + (["--only", options.only] if options.only else [])
+                      + (["--plant", options.plant] if options.plant else []))
     slots = [Slot() for _ in range(max(1, options.jobs))]
     free = list(slots)
     busy: dict[int, Slot] = {}
@@ -1475,8 +1481,8 @@ def main(argv=None) -> int:
         calls += 1
         report = os.pread(slot.report.fileno(), 65536, 0).decode("utf-8", "replace")
         lines = report.splitlines() or [""]
-        name, _, description = lines[0].partition("\t")
-        if description:
+        name, reached, description = (lines[0].split("\t", 2) + ["", ""])[:3]
+        if reached == "reached":
             covered.add(name)
             outcome = lines[1].strip() if len(lines) > 1 else "no outcome"
             outcomes.setdefault(name, {}).setdefault(outcome, 0)
@@ -1488,7 +1494,7 @@ def main(argv=None) -> int:
             findings.append(problem)
             tail = excerpt(output)
             print(f"FINDING {problem}: seed {seed} call {slot.k}: {description.strip()}\n"
-                  f"  replay: {sys.executable} {sys.argv[0]} --seed {seed} --replay {slot.k}\n"
+                  f"  replay: {replay} --replay {slot.k}\n"
                   + "\n".join("  | " + line for line in tail.splitlines()), flush=True)
     if options.verbose:
         for name in sorted(outcomes):
@@ -1540,6 +1546,8 @@ def planted(kind):
     """A deliberate crash, hang or (seen only by AddressSanitizer) use after free, to check that
     the harness reports them."""
     def make(ctx):
+        if kind == "unreachable":
+            raise Boom("the arguments cannot be made")
         if kind == "use-after-free":
             return "planted use-after-free()", use_after_free
         if kind == "crash":
