@@ -215,6 +215,20 @@ def test_a_null_slot_leaves_the_error_pending_in_the_entry_point(rl, fake, entri
         "quelm_ui.fast.raylib.quelm_raylib.")
 
 
+LOCATION_CALL = ("get_qmshader_location", (QM, "time"), [("GetShaderLocation",)])
+
+
+@pytest.mark.parametrize("name, args, expected", NATIVE_CALLS + [LOCATION_CALL],
+                         ids=NATIVE_IDS + ["get_qmshader_location"])
+def test_an_exception_left_by_raylib_fails_the_entry_point(fake, name, args, expected):
+    raylib = expected[0][0]
+    fake.set_location(b"time", 8)
+    fake.raise_in(raylib)
+    with pytest.raises(ValueError, match=f"^raised inside {raylib}$"):
+        native_consumer.call(name, *args)
+    assert [call[0] for call in fake.calls()] == [raylib]
+
+
 def test_native_entry_points_match_their_python_functions(rl, fake):
     native_consumer.call("draw_texture_rec", TEX, (0, 0, 8, 8), (1, 2), (1, 2, 3))
     rl.draw_texture_rec(TEX, (0, 0, 8, 8), (1, 2), (1, 2, 3))

@@ -146,7 +146,7 @@ PyObject* begin_qmshader_mode(capi::QmShader* shader) noexcept {
         traceback("begin_qmshader_mode");
         return nullptr;
     }
-    Py_RETURN_NONE;
+    return none_or_error("begin_qmshader_mode");
 }
 
 int get_qmshader_location(capi::QmShader* shader, PyObject* name, int) noexcept {
