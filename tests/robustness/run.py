@@ -1331,6 +1331,8 @@ def run_case(targets, order, tables, seed, k, report_fd=None) -> int:
             outcome = type(error).__name__
             if report_fd is None:
                 print(f"  -> {outcome}: {short(error)}")
+    if report_fd is None and outcome in ("returned", "ValueError"):
+        print(f"  -> {outcome}")
     if report_fd is not None:
         os.write(report_fd, f"\t{outcome}\n".encode())
     # Aftermath: collect, then let the dispatchers run a frame over whatever state is left.
