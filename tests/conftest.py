@@ -50,7 +50,6 @@ def _is_repeatable(item) -> bool:
 
 
 def _footprint() -> tuple[int, int]:
-    gc.collect()
     # The interpreter's type and specialisation caches fill with every new class a test makes
     # (ctypes function types, subclasses): emptied before each measurement, as CPython's own
     # refleak runs do, so that what remains is what the code under test kept.
@@ -175,7 +174,14 @@ def pytest_runtest_protocol(item, nextitem):
     leak = None
     warm_ok = all(not _failed(_run_once(item, nextitem)) for _ in range(LEAK_WARMUP))
     if warm_ok:
-        leak = _leak_report(item, nextitem)
+        # What is alive now belongs to the session: frozen, so that the collections between
+        # rounds walk only what the test makes (a full walk per measurement dominated the run).
+        gc.collect()
+        gc.freeze()
+        try:
+            leak = _leak_report(item, nextitem)
+        finally:
+            gc.unfreeze()
     reports = _run_once(item, nextitem)
     for report in reports:
         if leak and report.when == "call" and report.passed:
