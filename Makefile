@@ -84,7 +84,7 @@ ASAN_BUILD_STAMP := build/asan/.install-stamp
 #   detect_stack_use_after_return, check_initialization_order, strict_init_order: the checks
 #                             ASan leaves off by default, on;
 #   halt_on_error (UBSan)     with -fno-sanitize-recover=all, the first report ends the process.
-SANITIZER_ENV = LD_PRELOAD="$$(gcc -print-file-name=libasan.so) $$(gcc -print-file-name=libubsan.so)" \
+SANITIZER_ENV = LD_PRELOAD="$(shell gcc -print-file-name=libasan.so) $(shell gcc -print-file-name=libubsan.so)" \
     PYTHONMALLOC=malloc \
     ASAN_OPTIONS=detect_leaks=0:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -106,11 +106,11 @@ asan: $(ASAN_BUILD_STAMP)
 	$(SANITIZER_ENV) $(ASAN_PY) -m pytest $(PYTEST_ARGS)
 
 # The CI stage: the module suites, then the robustness run, under the sanitizers. The robustness
-# run must use this build as it is (no rebuild on the way) through $(ASAN_PY), with
-# $(SANITIZER_ENV) in its environment; its line is the last of the recipe:
+# run uses this build as it is (no release build on the way) through $(ASAN_PY), with
+# $(SANITIZER_ENV) as its environment prefix; its line is the last of the recipe.
 asan-test: $(ASAN_BUILD_STAMP)
 	$(SANITIZER_ENV) $(ASAN_PY) -m pytest -q $(PYTEST_ARGS) $(MODULE_SUITES)
-#	$(SANITIZER_ENV) $(MAKE) --no-print-directory robustness-run PY=$(ASAN_PY)
+#	$(MAKE) --no-print-directory robustness ROBUST_PYTHON=$(ASAN_PY) ROBUST_DEPS= ROBUST_ENV='$(SANITIZER_ENV)'
 
 # The debug interpreter (Py_DEBUG: reference totals, assertions inside the C API) with its own
 # venv and build tree; the module suites run under -X dev with the exact leak check, which
