@@ -15,9 +15,12 @@ SOURCES     := $(shell find src tests/native -name '*.cpp' -o -name '*.hpp' -o -
 .PHONY: all sysdeps toolchain venv build develop test leakcheck bench demo format format-check asan clean distclean
 .PHONY: wheel installed-check
 .PHONY: robustness
+.PHONY: debug-toolchain debug-build debug-test asan-build asan-test tidy
 
-# Suites also run under the leak check by `make test`.
+# Suites `make leakcheck` runs under the leak check on the release build.
 LEAKCHECK_DIRS := $(wildcard tests/qmvector2 tests/zsystem tests/siblings tests/raylib)
+# The module suites, which the debug and sanitizer stages run.
+MODULE_SUITES  := $(wildcard tests/qmvector2 tests/zsystem tests/siblings tests/raylib tests/common)
 
 all: test
 
@@ -28,7 +31,7 @@ sysdeps:
 toolchain:
 	bash tools/install-python.sh
 
-$(STAMP): tools/requirements-dev.txt tools/install-python.sh tools/make-venv.sh
+$(STAMP): tools/requirements-dev.txt tools/install-python.sh tools/toolchain-lib.sh tools/make-venv.sh
 	bash tools/make-venv.sh $(VENV)
 	$(PY) -m pip install --quiet --upgrade -r tools/requirements-dev.txt
 	touch $@
@@ -50,9 +53,9 @@ develop: $(STAMP)
 	    -Ceditable.rebuild=true -Cbuild-dir=build/editable
 	@rm -f $(BUILD_STAMP)
 
+# The leak check runs in `make debug-test`, where it also counts references, exactly.
 test: sysdeps build format-check
 	$(PY) -m pytest $(PYTEST_ARGS)
-	$(PY) -m pytest --leakcheck -q $(LEAKCHECK_DIRS)
 
 leakcheck: build
 	$(PY) -m pytest --leakcheck $(PYTEST_ARGS) $(LEAKCHECK_DIRS)
@@ -80,13 +83,83 @@ format:
 format-check: $(STAMP)
 	$(VENV)/bin/clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.hpp' '*.c' '*.h')
 
-# The same build with AddressSanitizer and UBSan, run against the suite.
-asan: $(STAMP)
-	QM_SANITIZE=address $(PY) -m pip install --quiet --no-build-isolation --no-deps \
+# The sanitizer build (Debug, AddressSanitizer + UBSan, fatal on the first report of either) in
+# its own venv and build tree, so the development venv keeps the release build.
+ASAN_VENV        := .venv-asan
+ASAN_PY          := $(ASAN_VENV)/bin/python
+ASAN_STAMP       := $(ASAN_VENV)/.deps-stamp
+ASAN_BUILD_STAMP := build/asan/.install-stamp
+# The interpreter is not instrumented, so the sanitizer runtimes are preloaded into it, and:
+#   PYTHONMALLOC=malloc       every object goes through ASan's malloc, so use-after-free and
+#                             overflows of Python objects are caught (pymalloc's arenas hide them);
+#   detect_leaks=0            the interpreter never frees its immortal objects, interned strings
+#                             and static types at exit, so LeakSanitizer's exit report would be
+#                             the interpreter's own; leaks are the debug stage's job (exact
+#                             reference and block counts);
+#   detect_stack_use_after_return, check_initialization_order, strict_init_order: the checks
+#                             ASan leaves off by default, on;
+#   halt_on_error (UBSan)     with -fno-sanitize-recover=all, the first report ends the process.
+SANITIZER_ENV = LD_PRELOAD="$(shell gcc -print-file-name=libasan.so) $(shell gcc -print-file-name=libubsan.so)" \
+    PYTHONMALLOC=malloc \
+    ASAN_OPTIONS=detect_leaks=0:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+$(ASAN_STAMP): tools/requirements-dev.txt tools/install-python.sh tools/toolchain-lib.sh tools/make-venv.sh
+	bash tools/make-venv.sh $(ASAN_VENV) >/dev/null
+	$(ASAN_PY) -m pip install --quiet --upgrade -r tools/requirements-dev.txt
+	touch $@
+
+$(ASAN_BUILD_STAMP): $(ASAN_STAMP) $(SOURCES)
+	QM_SANITIZE=address $(ASAN_PY) -m pip install --quiet --no-build-isolation --no-deps \
 	    --force-reinstall -Cbuild-dir=build/asan -Ccmake.build-type=Debug .
-	@rm -f $(BUILD_STAMP)
-	LD_PRELOAD="$$(gcc -print-file-name=libasan.so) $$(gcc -print-file-name=libubsan.so)" \
-	    ASAN_OPTIONS=detect_leaks=0 $(PY) -m pytest $(PYTEST_ARGS)
+	@touch $@
+
+asan-build: $(ASAN_BUILD_STAMP)
+
+# The whole suite under the sanitizers.
+asan: $(ASAN_BUILD_STAMP)
+	$(SANITIZER_ENV) $(ASAN_PY) -m pytest $(PYTEST_ARGS)
+
+# The CI stage: the module suites, then the robustness run, under the sanitizers. The robustness
+# run uses this build as it is (no release build on the way) through $(ASAN_PY), with
+# $(SANITIZER_ENV) as its environment prefix; its line is the last of the recipe.
+asan-test: $(ASAN_BUILD_STAMP)
+	$(SANITIZER_ENV) $(ASAN_PY) -m pytest -q $(PYTEST_ARGS) $(MODULE_SUITES)
+	$(MAKE) --no-print-directory robustness ROBUST_PYTHON=$(ASAN_PY) ROBUST_DEPS= ROBUST_ENV='$(SANITIZER_ENV)'
+
+# The debug interpreter (Py_DEBUG: reference totals, assertions inside the C API) with its own
+# venv and build tree; the module suites run under -X dev with the exact leak check, which
+# counts references as well as blocks and fails on any steady growth.
+DEBUG_VENV        := .venv-debug
+DEBUG_PY          := $(DEBUG_VENV)/bin/python
+DEBUG_STAMP       := $(DEBUG_VENV)/.deps-stamp
+DEBUG_BUILD_STAMP := build/debug/.install-stamp
+
+debug-toolchain:
+	bash tools/install-python-debug.sh
+
+$(DEBUG_STAMP): tools/requirements-dev.txt tools/install-python-debug.sh tools/install-python.sh \
+                tools/toolchain-lib.sh tools/make-venv.sh
+	bash -c 'set -euo pipefail; py=$$(bash tools/install-python-debug.sh | tail -n 1); \
+	    PYTHON=$$py bash tools/make-venv.sh $(DEBUG_VENV) >/dev/null'
+	$(DEBUG_PY) -m pip install --quiet --upgrade -r tools/requirements-dev.txt
+	touch $@
+
+$(DEBUG_BUILD_STAMP): $(DEBUG_STAMP) $(SOURCES)
+	$(DEBUG_PY) -m pip install --quiet --no-build-isolation --no-deps --force-reinstall \
+	    -Cbuild-dir=build/debug -Ccmake.build-type=Debug .
+	@touch $@
+
+debug-build: $(DEBUG_BUILD_STAMP)
+
+debug-test: $(DEBUG_BUILD_STAMP)
+	$(DEBUG_PY) -X dev -m pytest --leakcheck-exact -q $(PYTEST_ARGS) $(MODULE_SUITES)
+
+# clang-tidy (.clang-tidy) over src/, on a compile database configured for it in build/tidy.
+tidy: $(STAMP)
+	$(VENV)/bin/cmake -S . -B build/tidy -DPython_EXECUTABLE=$(abspath $(PY)) \
+	    -DQM_BUILD_TEST_HELPERS=OFF >/dev/null
+	git ls-files 'src/*.cpp' | xargs -P 2 -n 4 $(VENV)/bin/clang-tidy -p build/tidy --quiet
 
 # Release artefacts in dist/: the sdists of quelm-ui-fast (.) and quelm-ui-standins (standins/),
 # and their wheels built from those sdists in isolated build environments, then retagged by
@@ -135,4 +208,4 @@ clean:
 	rm -rf build
 
 distclean: clean
-	rm -rf $(VENV) .toolchain
+	rm -rf $(VENV) $(DEBUG_VENV) $(ASAN_VENV) .toolchain

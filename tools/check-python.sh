@@ -7,7 +7,8 @@
 #   - it is CPython 3.14 and the stdlib modules with native parts import
 #     (ssl, sqlite3, ctypes, lzma, bz2, zlib, readline, decimal);
 #   - sysconfig names an include directory that holds Python.h and the
-#     extension suffix .cpython-314-x86_64-linux-gnu.so;
+#     extension suffix .cpython-314-x86_64-linux-gnu.so (314d on a debug build, which
+#     must also load the release suffix);
 #   - a small C++ extension built by hand with $CXX (default g++) against those
 #     headers imports and runs, C++ exceptions included; when the interpreter
 #     ships its own libstdc++, that is the one the extension gets.
@@ -77,7 +78,7 @@ PyMODINIT_FUNC PyInit_qmcheck() noexcept { return PyModule_Create(&module); }
 EOF
 
 cat >"$WORK/check.py" <<'EOF'
-import os, sys, sysconfig
+import contextlib, os, sys, sysconfig
 
 assert sys.implementation.name == "cpython", sys.implementation.name
 assert sys.version_info[:2] == (3, 14), sys.version
@@ -87,7 +88,8 @@ assert decimal.Decimal("1.1") + decimal.Decimal("2.2") == decimal.Decimal("3.3")
 assert lzma.decompress(lzma.compress(b"x" * 100)) == b"x" * 100
 assert bz2.decompress(bz2.compress(b"y" * 100)) == b"y" * 100
 ssl.create_default_context()
-sqlite3.connect(":memory:").execute("select 1").fetchone()
+with contextlib.closing(sqlite3.connect(":memory:")) as db:
+    db.execute("select 1").fetchone()
 
 inc = sysconfig.get_paths()["include"]
 incpy = sysconfig.get_config_var("INCLUDEPY")
@@ -98,7 +100,11 @@ assert os.path.realpath(inc) == os.path.realpath(incpy), (inc, incpy)
 base = os.path.realpath(sys.base_prefix)
 if not base.startswith("/usr"):  # a private installation must describe itself
     assert os.path.realpath(incpy).startswith(base + os.sep), (incpy, base)
-assert ext == ".cpython-314-x86_64-linux-gnu.so", ext
+assert ext == f".cpython-314{sys.abiflags}-x86_64-linux-gnu.so", ext
+if sys.abiflags == "d":  # a debug build: counts references and also loads release-ABI modules
+    import importlib.machinery
+    assert hasattr(sys, "gettotalrefcount")
+    assert ".cpython-314-x86_64-linux-gnu.so" in importlib.machinery.EXTENSION_SUFFIXES
 print(inc)
 print(ext)
 print(sys.version.split()[0], file=sys.stderr)
@@ -118,7 +124,8 @@ except ValueError as e:
 else:
     raise AssertionError("no exception from the C++ side")
 
-maps = {line.split()[-1] for line in open("/proc/self/maps") if "libstdc++" in line}
+with open("/proc/self/maps") as f:
+    maps = {line.split()[-1] for line in f if "libstdc++" in line}
 own = os.path.realpath(os.path.join(sys.base_prefix, "lib", "x86_64-linux-gnu", "libstdc++.so.6"))
 if os.path.exists(own):
     assert {os.path.realpath(m) for m in maps} == {own}, (maps, own)

@@ -34,7 +34,7 @@ int run_module_exec(PyObject* module, const ModuleInfo& info, ModuleExecBody bod
 #define QM_MODULE_SLOTS(exec)                                                                      \
     {                                                                                              \
         {Py_mod_create, reinterpret_cast<void*>(&qm::module_create)},                              \
-            {Py_mod_exec, reinterpret_cast<void*>(&exec)},                                         \
+            {Py_mod_exec, reinterpret_cast<void*>(&(exec))},                                       \
             {Py_mod_multiple_interpreters, Py_MOD_PER_INTERPRETER_GIL_SUPPORTED},                  \
             {Py_mod_gil, Py_MOD_GIL_USED}, {                                                       \
             0, nullptr                                                                             \

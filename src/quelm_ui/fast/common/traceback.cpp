@@ -58,14 +58,15 @@ void add_entry(const ModuleInfo& module, const std::string& name, int line) noex
 void add_traceback(const ModuleInfo& module, const char* operation, int line) noexcept {
     try {
         add_entry(module, std::string(module.dotted_path) + '.' + operation, line);
-    } catch (...) {
+    } catch (...) { // NOLINT(bugprone-empty-catch): no memory for the name, so no entry; the
+                    // pending exception, which is what matters, stays as it is
     }
 }
 
 void add_traceback_named(const ModuleInfo& module, const char* full_name, int line) noexcept {
     try {
         add_entry(module, full_name, line);
-    } catch (...) {
+    } catch (...) { // NOLINT(bugprone-empty-catch): as above
     }
 }
 

@@ -206,11 +206,15 @@ void set_qmshader_value_vec4_tuple(capi::QmShader* shader, int loc_index, PyObje
     set_qm_tuple_value(shader, loc_index, value, true, "set_qmshader_value_vec4_tuple");
 }
 
+// The vector is taken by value: the signature is exported in __pyx_capi__ as it is.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void set_qmshader_value_vec4_v(capi::QmShader* shader, int loc_index, std::vector<Vector4> values,
                                int) noexcept {
     set_qm_array(shader, loc_index, values, kUniformVec4, "set_qmshader_value_vec4_v");
 }
 
+// The vector is taken by value: the signature is exported in __pyx_capi__ as it is.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void set_qmshader_value_float_v(capi::QmShader* shader, int loc_index, std::vector<float> values,
                                 int) noexcept {
     set_qm_array(shader, loc_index, values, kUniformFloat, "set_qmshader_value_float_v");

@@ -147,7 +147,7 @@ int deliver_scroll(PyObject* callback, bool wheel_down) noexcept {
 // The release step: key-up or key-up-abandon on the pressed request while its owner lives,
 // then the press is cleared. May call back into Python.
 int release_press(ZSystemObject* self, PyObject* current) noexcept {
-    Ref clicked = Ref::borrow(self->clicked_request);
+    Ref clicked = Ref::steal(Py_NewRef(self->clicked_request)); // never null: None when unset
     if (check_request(clicked.get()) < 0) {
         return -1;
     }
@@ -169,7 +169,7 @@ int release_press(ZSystemObject* self, PyObject* current) noexcept {
 // Hover transitions while no press is recorded: unhover the previous target, hover the new
 // one, then remember it. May call back into Python.
 int update_hover(ZSystemObject* self, PyObject* current) noexcept {
-    Ref last = Ref::borrow(self->last_hovered_request);
+    Ref last = Ref::steal(Py_NewRef(self->last_hovered_request)); // never null: None when unset
     if (last.get() != Py_None) {
         if (check_request(last.get()) < 0 ||
             invoke_field(last.get(), &ZRequestObject::on_unhover_func) < 0) {
