@@ -26,10 +26,6 @@ RECIPE=3   # bump whenever the steps below change: invalidates existing caches
 
 SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
 REPO=$(cd "$SCRIPT_DIR/.." && pwd -P)
-MIRROR=${QM_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-SUITE=${QM_DEBIAN_SUITE:-sid}
-SYSTEM_KEYRING=/usr/share/keyrings/debian-archive-keyring.gpg
-MULTIARCH=x86_64-linux-gnu
 DEBUG_PACKAGES=(python$PYVER-dbg libpython$PYVER-dbg)
 
 log() { printf 'install-python-debug: %s\n' "$*" >&2; }

@@ -47,10 +47,6 @@ RECIPE=1   # bump whenever the steps below change: invalidates existing caches
 
 SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
 REPO=$(cd "$SCRIPT_DIR/.." && pwd -P)
-MIRROR=${QM_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-SUITE=${QM_DEBIAN_SUITE:-sid}
-SYSTEM_KEYRING=/usr/share/keyrings/debian-archive-keyring.gpg
-MULTIARCH=x86_64-linux-gnu
 
 # What the interpreter needs besides itself is taken from the packages' own
 # dependencies; these are left out because they only carry tools, C headers of

@@ -2,8 +2,14 @@
 # tools/install-python-debug.sh (the debug interpreter): the private apt configuration,
 # downloads, and relocation of an unpacked interpreter into its private root.
 #
-# Sourced, not run. The sourcing script defines log and die and sets MIRROR, SUITE,
-# SYSTEM_KEYRING, MULTIARCH, PYVER, TOOLCHAIN and APTDIR first.
+# Sourced, not run. The sourcing script defines log and die and sets PYVER first, and TOOLCHAIN
+# and APTDIR before calling the functions.
+
+# Where the packages come from, the same for both interpreters.
+MIRROR=${QM_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+SUITE=${QM_DEBIAN_SUITE:-sid}
+SYSTEM_KEYRING=/usr/share/keyrings/debian-archive-keyring.gpg
+MULTIARCH=x86_64-linux-gnu
 
 # Retry a command a few times with growing pauses (mirror hiccups in CI).
 retry() {
