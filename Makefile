@@ -1,6 +1,20 @@
-# Everything a fresh machine needs: `make test` installs the CPython 3.14 toolchain (cached in
-# .toolchain/), the development venv (.venv/), builds the extension modules and runs the suite.
-VENV        ?= .venv
+# Everything a fresh machine needs: `make test` installs the CPython toolchain (cached in
+# .toolchain/), the development venv, builds the extension modules and runs the suite.
+#
+# PYVER picks the CPython version (default 3.14; the supported ones are listed in
+# tools/toolchain-lib.sh). Each version has its own toolchain prefix (.toolchain/python<version>),
+# venvs, build trees and stamps, so `make test PYVER=3.13` never disturbs the 3.14 set-up: 3.14
+# keeps the plain names (.venv, .venv-debug, build/debug, ...) and the others add -<version>
+# (.venv-3.13, .venv-debug-3.13, build/debug-3.13, ...).
+PYVERS      := $(shell bash -c 'die() { exit 1; }; source tools/toolchain-lib.sh && echo "$${SUPPORTED_PYVERS[*]}"')
+DEFAULT_PYVER := $(shell bash -c 'die() { exit 1; }; source tools/toolchain-lib.sh && echo "$$DEFAULT_PYVER"')
+PYVER       ?= $(DEFAULT_PYVER)
+ifeq ($(filter $(PYVER),$(PYVERS)),)
+$(error PYVER=$(PYVER) is not supported: choose one of $(PYVERS))
+endif
+export QM_PYVER := $(PYVER)
+VSUFFIX     := $(if $(filter $(DEFAULT_PYVER),$(PYVER)),,-$(PYVER))
+VENV        ?= .venv$(VSUFFIX)
 PY          := $(VENV)/bin/python
 STAMP       := $(VENV)/.deps-stamp
 PYTEST_ARGS ?=
@@ -9,7 +23,7 @@ PYTEST_ARGS ?=
 # quelm_ui_testbeds). A plain `pip install .` builds the system alone (see `make wheel`).
 export QM_BUILD_TEST_HELPERS := ON
 export QM_BUILD_STANDINS := ON
-BUILD_STAMP := build/.install-stamp
+BUILD_STAMP := build/.install-stamp$(VSUFFIX)
 SOURCES     := $(shell find src tests/native -name '*.cpp' -o -name '*.hpp' -o -name '*.c' -o -name '*.h' -o -name '*.py' -o -name '*.pyi' -o -name '*.pxd' -o -name 'CMakeLists.txt' 2>/dev/null) CMakeLists.txt pyproject.toml $(wildcard cmake/*.cmake)
 
 .PHONY: all sysdeps toolchain venv build develop test leakcheck bench demo format format-check asan clean distclean
@@ -50,7 +64,7 @@ build: $(BUILD_STAMP)
 # Editable install for development: modules rebuild on import after a source change.
 develop: $(STAMP)
 	$(PY) -m pip install --no-build-isolation --no-deps -e . \
-	    -Ceditable.rebuild=true -Cbuild-dir=build/editable
+	    -Ceditable.rebuild=true -Cbuild-dir=build/editable$(VSUFFIX)
 	@rm -f $(BUILD_STAMP)
 
 # The leak check runs in `make debug-test`, where it also counts references, exactly.
@@ -85,10 +99,11 @@ format-check: $(STAMP)
 
 # The sanitizer build (Debug, AddressSanitizer + UBSan, fatal on the first report of either) in
 # its own venv and build tree, so the development venv keeps the release build.
-ASAN_VENV        := .venv-asan
+ASAN_VENV        := .venv-asan$(VSUFFIX)
 ASAN_PY          := $(ASAN_VENV)/bin/python
 ASAN_STAMP       := $(ASAN_VENV)/.deps-stamp
-ASAN_BUILD_STAMP := build/asan/.install-stamp
+ASAN_BUILD_DIR   := build/asan$(VSUFFIX)
+ASAN_BUILD_STAMP := $(ASAN_BUILD_DIR)/.install-stamp
 # The interpreter is not instrumented, so the sanitizer runtimes are preloaded into it, and:
 #   PYTHONMALLOC=malloc       every object goes through ASan's malloc, so use-after-free and
 #                             overflows of Python objects are caught (pymalloc's arenas hide them);
@@ -111,7 +126,7 @@ $(ASAN_STAMP): tools/requirements-dev.txt tools/install-python.sh tools/toolchai
 
 $(ASAN_BUILD_STAMP): $(ASAN_STAMP) $(SOURCES)
 	QM_SANITIZE=address $(ASAN_PY) -m pip install --quiet --no-build-isolation --no-deps \
-	    --force-reinstall -Cbuild-dir=build/asan -Ccmake.build-type=Debug .
+	    --force-reinstall -Cbuild-dir=$(ASAN_BUILD_DIR) -Ccmake.build-type=Debug .
 	@touch $@
 
 asan-build: $(ASAN_BUILD_STAMP)
@@ -134,10 +149,11 @@ asan-test: $(ASAN_BUILD_STAMP)
 # The debug interpreter (Py_DEBUG: reference totals, assertions inside the C API) with its own
 # venv and build tree; the module suites run under -X dev with the exact leak check, which
 # counts references as well as blocks and fails on any steady growth.
-DEBUG_VENV        := .venv-debug
+DEBUG_VENV        := .venv-debug$(VSUFFIX)
 DEBUG_PY          := $(DEBUG_VENV)/bin/python
 DEBUG_STAMP       := $(DEBUG_VENV)/.deps-stamp
-DEBUG_BUILD_STAMP := build/debug/.install-stamp
+DEBUG_BUILD_DIR   := build/debug$(VSUFFIX)
+DEBUG_BUILD_STAMP := $(DEBUG_BUILD_DIR)/.install-stamp
 
 debug-toolchain:
 	bash tools/install-python-debug.sh
@@ -151,7 +167,7 @@ $(DEBUG_STAMP): tools/requirements-dev.txt tools/install-python-debug.sh tools/i
 
 $(DEBUG_BUILD_STAMP): $(DEBUG_STAMP) $(SOURCES)
 	$(DEBUG_PY) -m pip install --quiet --no-build-isolation --no-deps --force-reinstall \
-	    -Cbuild-dir=build/debug -Ccmake.build-type=Debug .
+	    -Cbuild-dir=$(DEBUG_BUILD_DIR) -Ccmake.build-type=Debug .
 	@touch $@
 
 debug-build: $(DEBUG_BUILD_STAMP)
@@ -161,40 +177,54 @@ debug-test: $(DEBUG_BUILD_STAMP)
 
 # clang-tidy (.clang-tidy) over src/, on a compile database configured for it in build/tidy.
 tidy: $(STAMP)
-	$(VENV)/bin/cmake -S . -B build/tidy -DPython_EXECUTABLE=$(abspath $(PY)) \
+	$(VENV)/bin/cmake -S . -B build/tidy$(VSUFFIX) -DPython_EXECUTABLE=$(abspath $(PY)) \
 	    -DQM_BUILD_TEST_HELPERS=OFF >/dev/null
-	git ls-files 'src/*.cpp' | xargs -P 2 -n 4 $(VENV)/bin/clang-tidy -p build/tidy --quiet
+	git ls-files 'src/*.cpp' | xargs -P 2 -n 4 $(VENV)/bin/clang-tidy -p build/tidy$(VSUFFIX) --quiet
 
 # Release artefacts in dist/: the sdists of quelm-ui-fast (.) and quelm-ui-standins (standins/),
-# and their wheels built from those sdists in isolated build environments, then retagged by
-# auditwheel to the oldest manylinux policy their binaries meet. tools/check-dist.py checks the
-# tags (auditwheel show) and what each archive holds. dist/ holds nothing else.
+# and, for every CPython version in WHEEL_PYVERS, their wheels built from those sdists in
+# isolated build environments by that version's pip, then retagged by auditwheel to the oldest
+# manylinux policy their binaries meet. tools/check-dist.py checks the tags (auditwheel show) and
+# what each archive holds. dist/ holds nothing else.
+WHEEL_PYVERS ?= $(PYVERS)
 WHEEL_TOOLS := $(VENV)/.wheel-tools-stamp
 $(WHEEL_TOOLS): $(STAMP) tools/requirements-wheel.txt
 	$(PY) -m pip install --quiet -r tools/requirements-wheel.txt
 	touch $@
+
+# Shell code setting $$python to the python of a venv holding only pip, for version $(1), made
+# (or reused) in build/pip-<version>.
+pip_python = python=$$(QM_PYVER=$(1) bash tools/make-venv.sh build/pip-$(1) | tail -n 1); \
+    test -x "$$python"
 
 wheel: sysdeps $(WHEEL_TOOLS)
 	rm -rf dist build/wheelhouse
 	$(PY) -m build --no-isolation --sdist --outdir dist .
 	$(PY) -m build --no-isolation --sdist --outdir dist standins
 	@# Each wheel from its sdist alone, in an isolated build environment.
-	env -u QM_BUILD_STANDINS -u QM_BUILD_TEST_HELPERS $(PY) -m pip wheel --quiet --no-deps \
-	    --wheel-dir build/wheelhouse dist/quelm_ui_fast-*.tar.gz dist/quelm_ui_standins-*.tar.gz
+	set -e; for version in $(WHEEL_PYVERS); do \
+	    $(call pip_python,$$version); \
+	    env -u QM_BUILD_STANDINS -u QM_BUILD_TEST_HELPERS $$python -m pip wheel --quiet --no-deps \
+	        --wheel-dir build/wheelhouse dist/quelm_ui_fast-*.tar.gz dist/quelm_ui_standins-*.tar.gz; \
+	done
 	PATH="$(abspath $(VENV))/bin:$$PATH" $(VENV)/bin/auditwheel repair --wheel-dir dist \
 	    build/wheelhouse/*.whl
-	$(PY) tools/check-dist.py dist
+	$(PY) tools/check-dist.py dist $(WHEEL_PYVERS)
 
-# The suites against the installed wheels from dist/ (plus the test-only quelm-ui-testbeds wheel,
-# built here and never published) in a fresh venv without compiler tools, the system installed
-# beside the stand-ins as it would be beside the toolkit, and the example native consumer in
-# examples/ built against the installed headers: tools/check-installed.py.
+# For every version in WHEEL_PYVERS, the suites against the installed wheels from dist/ (plus the
+# test-only quelm-ui-testbeds wheel, built here and never published) in a fresh venv without
+# compiler tools, the system installed beside the stand-ins as it would be beside the toolkit,
+# and the example native consumer in examples/ built against the installed headers:
+# tools/check-installed.py.
 installed-check: wheel
-	rm -rf build/testbeds-wheel
-	$(PY) -m pip wheel --quiet --no-build-isolation --no-deps --wheel-dir build/testbeds-wheel \
-	    -Cbuild-dir=build/testbeds tests/native
-	$(PY) tools/check-installed.py --dist dist --testbeds build/testbeds-wheel \
-	    --venv build/installed-venv
+	set -e; for version in $(WHEEL_PYVERS); do \
+	    $(call pip_python,$$version); \
+	    rm -rf build/testbeds-wheel-$$version; \
+	    $$python -m pip wheel --quiet --no-deps --wheel-dir build/testbeds-wheel-$$version \
+	        tests/native; \
+	    $(PY) tools/check-installed.py --python-version $$version --dist dist \
+	        --testbeds build/testbeds-wheel-$$version --venv build/installed-venv-$$version; \
+	done
 
 # Seeded random-input run over the three modules, one forked child per call (tests/robustness).
 # The sanitizer stage passes its interpreter, an environment prefix (LD_PRELOAD, ASAN_OPTIONS,
@@ -212,4 +242,4 @@ clean:
 	rm -rf build
 
 distclean: clean
-	rm -rf $(VENV) $(DEBUG_VENV) $(ASAN_VENV) .toolchain
+	rm -rf .venv .venv-* .toolchain

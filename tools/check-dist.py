@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-"""Check the release artefacts `make wheel` leaves in dist/: the two sdists and the two
-manylinux wheels, their tags against `auditwheel show`, and what each wheel holds (the system's
-wheel: only the three modules' packages and the public headers; nothing the toolkit owns).
+"""Check the release artefacts `make wheel` leaves in dist/: the two sdists and, for each CPython
+version, the two manylinux wheels, their tags against `auditwheel show`, and what each wheel
+holds (the system's wheel: only the three modules' packages and the public headers; nothing the
+toolkit owns).
 
-Usage: tools/check-dist.py <dist dir>. Prints each wheel's tag, size and file list.
+Usage: tools/check-dist.py <dist dir> <version>... (e.g. 3.13 3.14 3.15). Prints each wheel's
+tag, size and file list.
 """
 
 from __future__ import annotations
@@ -12,7 +14,6 @@ import pathlib
 import re
 import subprocess
 import sys
-import sysconfig
 import zipfile
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
@@ -33,7 +34,6 @@ TOOLKIT_FILES = ("quelm_ui/__init__.py", "quelm_ui/fast/__init__.py", "quelm_ui/
 TOOLKIT_DIRS = ("quelm_ui/core/", "quelm_ui/fast/qmparam/", "quelm_ui/fast/qmrect/",
                 "quelm_ui/fast/quelmcache/", "quelm_ui/fast/quelmcobj/", "quelm_ui/fast/qmshader/",
                 "quelm_ui/fast/qmrendertex/")
-EXT_SUFFIX = sysconfig.get_config_var("EXT_SUFFIX")
 
 
 def fail(message: str) -> None:
@@ -61,7 +61,13 @@ def check_tag(wheel: pathlib.Path) -> str:
     return platform
 
 
-def check_system_wheel(names: list[str], dist_info: str) -> None:
+def ext_suffix(wheel: pathlib.Path) -> str:
+    """The extension-module suffix of the interpreter a wheel is for (cp314: .cpython-314-...)."""
+    tag = wheel.name.split("-")[-2]
+    return f".cpython-{tag.removeprefix('cp')}-x86_64-linux-gnu.so"
+
+
+def check_system_wheel(names: list[str], dist_info: str, suffix: str) -> None:
     for name in names:
         if name.startswith(dist_info + "/"):
             continue
@@ -75,7 +81,7 @@ def check_system_wheel(names: list[str], dist_info: str) -> None:
     present = set(names)
     for package, module in MODULE_PACKAGES.items():
         required = [f"{package}/{file}" for file in
-                    ("__init__.py", "py.typed", f"{module}.pyi", f"{module}{EXT_SUFFIX}")]
+                    ("__init__.py", "py.typed", f"{module}.pyi", f"{module}{suffix}")]
         # Whatever Python-facing file the source package has (.pxd declarations included).
         source = ROOT / "src" / package
         required += [f"{package}/{path.name}" for path in source.iterdir()
@@ -88,7 +94,7 @@ def check_system_wheel(names: list[str], dist_info: str) -> None:
             fail(f"the system's wheel lacks the header {INCLUDE + header}")
 
 
-def check_standins_wheel(names: list[str], dist_info: str) -> None:
+def check_standins_wheel(names: list[str], dist_info: str, suffix: str) -> None:
     for name in names:
         if name.startswith(dist_info + "/"):
             continue
@@ -96,7 +102,7 @@ def check_standins_wheel(names: list[str], dist_info: str) -> None:
                                                    for package in MODULE_PACKAGES):
             fail(f"the stand-ins' wheel holds {name}")
     for name in TOOLKIT_FILES + ("quelm_ui/core/enums.py", "quelm_ui/core/modules.py",
-                                 f"quelm_ui/fast/qmrect/qmrect{EXT_SUFFIX}"):
+                                 f"quelm_ui/fast/qmrect/qmrect{suffix}"):
         if name not in names:
             fail(f"the stand-ins' wheel lacks {name}")
 
@@ -109,24 +115,27 @@ def describe(wheel: pathlib.Path, platform: str, names: list[str]) -> None:
 
 
 def main() -> None:
-    if len(sys.argv) != 2:
+    if len(sys.argv) < 3:
         sys.exit(__doc__)
     dist = pathlib.Path(sys.argv[1])
+    tags = ["cp" + version.replace(".", "") for version in sys.argv[2:]]
     only(dist, "quelm_ui_fast-*.tar.gz")
     only(dist, "quelm_ui_standins-*.tar.gz")
-    if len(list(dist.iterdir())) != 4:
-        fail(f"{dist} holds more than the two sdists and two wheels: "
+    expected = 2 + 2 * len(tags)
+    if len(list(dist.iterdir())) != expected:
+        fail(f"{dist} holds other than the two sdists and two wheels for each of {tags}: "
              f"{sorted(p.name for p in dist.iterdir())}")
-    for pattern, check in (("quelm_ui_fast-*.whl", check_system_wheel),
-                           ("quelm_ui_standins-*.whl", check_standins_wheel)):
-        wheel = only(dist, pattern)
-        platform = check_tag(wheel)
-        with zipfile.ZipFile(wheel) as archive:
-            names = [name for name in archive.namelist() if not name.endswith("/")]
-        dist_info = "-".join(wheel.name.split("-")[:2]) + ".dist-info"
-        check(names, dist_info)
-        describe(wheel, platform, names)
-    print("check-dist: the sdists and the manylinux wheels are complete")
+    for tag in tags:
+        for pattern, check in ((f"quelm_ui_fast-*-{tag}-{tag}-*.whl", check_system_wheel),
+                               (f"quelm_ui_standins-*-{tag}-{tag}-*.whl", check_standins_wheel)):
+            wheel = only(dist, pattern)
+            platform = check_tag(wheel)
+            with zipfile.ZipFile(wheel) as archive:
+                names = [name for name in archive.namelist() if not name.endswith("/")]
+            dist_info = "-".join(wheel.name.split("-")[:2]) + ".dist-info"
+            check(names, dist_info, ext_suffix(wheel))
+            describe(wheel, platform, names)
+    print(f"check-dist: the sdists and the manylinux wheels for {', '.join(tags)} are complete")
 
 
 if __name__ == "__main__":

@@ -11,7 +11,8 @@
 5. The example native consumer in examples/ built against the installed headers, then run
    (build tools enter the venv only for this last step).
 
-Usage: tools/check-installed.py --dist DIR --testbeds DIR --venv DIR
+Usage: tools/check-installed.py --python-version 3.X --dist DIR --testbeds DIR --venv DIR
+(the wheels of that CPython version are taken from --dist and --testbeds)
 """
 
 from __future__ import annotations
@@ -213,15 +214,18 @@ def example_consumer(venv: Venv) -> None:
 
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--python-version", required=True, help="3.13, 3.14 or 3.15")
     parser.add_argument("--dist", type=pathlib.Path, required=True)
     parser.add_argument("--testbeds", type=pathlib.Path, required=True)
     parser.add_argument("--venv", type=pathlib.Path, required=True)
     args = parser.parse_args()
-    system = only(args.dist, "quelm_ui_fast-*-manylinux_*.whl")
-    standins = only(args.dist, "quelm_ui_standins-*-manylinux_*.whl")
-    testbeds = only(args.testbeds, "quelm_ui_testbeds-*.whl")
+    tag = "cp" + args.python_version.replace(".", "")
+    system = only(args.dist, f"quelm_ui_fast-*-{tag}-{tag}-manylinux_*.whl")
+    standins = only(args.dist, f"quelm_ui_standins-*-{tag}-{tag}-manylinux_*.whl")
+    testbeds = only(args.testbeds, f"quelm_ui_testbeds-*-{tag}-{tag}-*.whl")
 
     started = time.monotonic()
+    os.environ["QM_PYVER"] = args.python_version  # make-venv.sh takes the interpreter by it
     venv = Venv(args.venv.resolve())
     for step in (lambda: side_by_side(venv, system, standins),
                  lambda: suites(venv, testbeds),
@@ -229,7 +233,8 @@ def main() -> None:
                  lambda: standalone(venv, system, standins),
                  lambda: example_consumer(venv)):
         step()
-    log(f"all checks passed in {time.monotonic() - started:.0f} s")
+    log(f"all checks passed for CPython {args.python_version} in "
+        f"{time.monotonic() - started:.0f} s")
 
 
 if __name__ == "__main__":

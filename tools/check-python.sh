@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Check that a CPython 3.14 interpreter is fit for building and testing this project.
+# Check that a CPython 3.X interpreter is fit for building and testing this project.
 #
-# Usage: tools/check-python.sh [--full] <python>
+# Usage: tools/check-python.sh [--full] [--version 3.X] <python>
+#
+#   --version  the version it must be (default: $QM_PYVER, else 3.14)
 #
 # Always (offline, a few seconds):
-#   - it is CPython 3.14 and the stdlib modules with native parts import
+#   - it is CPython 3.X and the stdlib modules with native parts import
 #     (ssl, sqlite3, ctypes, lzma, bz2, zlib, readline, decimal);
 #   - sysconfig names an include directory that holds Python.h and the
-#     extension suffix .cpython-314-x86_64-linux-gnu.so (314d on a debug build, which
+#     extension suffix .cpython-3X-x86_64-linux-gnu.so (3Xd on a debug build, which
 #     must also load the release suffix);
 #   - a small C++ extension built by hand with $CXX (default g++) against those
 #     headers imports and runs, C++ exceptions included; when the interpreter
@@ -18,17 +20,27 @@
 set -euo pipefail
 
 SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
-FULL=0
-if [[ ${1:-} == --full ]]; then
-    FULL=1
-    shift
-fi
-(($# == 1)) || { echo "usage: $0 [--full] <python>" >&2; exit 2; }
-PY=$1
-CXX=${CXX:-g++}
 
 log() { printf 'check-python: %s\n' "$*" >&2; }
 fail() { printf 'check-python: FAILED: %s\n' "$*" >&2; exit 1; }
+die() { fail "$@"; }
+# shellcheck source=tools/toolchain-lib.sh
+source "$SCRIPT_DIR/toolchain-lib.sh"
+
+FULL=0
+WANTED_PYVER=
+while [[ ${1:-} == --* ]]; do
+    case "$1" in
+        --full) FULL=1 ;;
+        --version) WANTED_PYVER=${2:-}; shift ;;
+        *) echo "usage: $0 [--full] [--version 3.X] <python>" >&2; exit 2 ;;
+    esac
+    shift
+done
+(($# == 1)) || { echo "usage: $0 [--full] [--version 3.X] <python>" >&2; exit 2; }
+select_pyver "$WANTED_PYVER"
+PY=$1
+CXX=${CXX:-g++}
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/qm-check-python.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
@@ -81,7 +93,8 @@ cat >"$WORK/check.py" <<'EOF'
 import contextlib, os, sys, sysconfig
 
 assert sys.implementation.name == "cpython", sys.implementation.name
-assert sys.version_info[:2] == (3, 14), sys.version
+assert "%d.%d" % sys.version_info[:2] == sys.argv[1], sys.version
+tag = sys.argv[1].replace(".", "")
 import ssl, sqlite3, ctypes, lzma, bz2, zlib, readline, decimal  # noqa: E401,F401
 
 assert decimal.Decimal("1.1") + decimal.Decimal("2.2") == decimal.Decimal("3.3")
@@ -100,11 +113,11 @@ assert os.path.realpath(inc) == os.path.realpath(incpy), (inc, incpy)
 base = os.path.realpath(sys.base_prefix)
 if not base.startswith("/usr"):  # a private installation must describe itself
     assert os.path.realpath(incpy).startswith(base + os.sep), (incpy, base)
-assert ext == f".cpython-314{sys.abiflags}-x86_64-linux-gnu.so", ext
+assert ext == f".cpython-{tag}{sys.abiflags}-x86_64-linux-gnu.so", ext
 if sys.abiflags == "d":  # a debug build: counts references and also loads release-ABI modules
     import importlib.machinery
     assert hasattr(sys, "gettotalrefcount")
-    assert ".cpython-314-x86_64-linux-gnu.so" in importlib.machinery.EXTENSION_SUFFIXES
+    assert f".cpython-{tag}-x86_64-linux-gnu.so" in importlib.machinery.EXTENSION_SUFFIXES
 print(inc)
 print(ext)
 print(sys.version.split()[0], file=sys.stderr)
@@ -135,7 +148,7 @@ EOF
 # $1: interpreter; runs the offline checks with it.
 basic_checks() {
     local py=$1 out inc ext
-    out=$("$py" "$WORK/check.py") || fail "stdlib/sysconfig check with $py"
+    out=$("$py" "$WORK/check.py" "$PYVER") || fail "stdlib/sysconfig check with $py"
     inc=$(sed -n 1p <<<"$out")
     ext=$(sed -n 2p <<<"$out")
     log "$py: stdlib modules ok, include=$inc suffix=$ext"
@@ -154,7 +167,7 @@ basic_checks "$PY"
 
 if ((FULL)); then
     VENV=$WORK/venv
-    VPY=$(PYTHON=$PY "$SCRIPT_DIR/make-venv.sh" "$VENV" | tail -n 1) || fail "make-venv.sh"
+    VPY=$(QM_PYVER=$PYVER PYTHON=$PY "$SCRIPT_DIR/make-venv.sh" "$VENV" | tail -n 1) || fail "make-venv.sh"
     log "installing numpy and pytest into $VENV"
     "$VPY" -m pip install -q numpy pytest >&2 || fail "pip install numpy pytest"
     "$VPY" -c '

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Make a working CPython 3.14 available and print its path on the last line of stdout.
+# Make a working CPython 3.X (3.13, 3.14 or 3.15; 3.14 unless asked otherwise) available and
+# print its path on the last line of stdout.
 #
-# Usage: tools/install-python.sh [--private] [--force] [--verify] [-h|--help]
+# Usage: tools/install-python.sh [--version 3.X] [--private] [--force] [--verify] [-h|--help]
 #
 # Choice of interpreter, first match wins:
-#   1. $PYTHON, if it is a 3.14 interpreter;
-#   2. python3.14 on PATH, if it is a 3.14 interpreter;
-#   3. a private copy in $QM_TOOLCHAIN (default: <repo>/.toolchain), installed on
-#      first use from Debian unstable's binary packages and reused afterwards.
+#   1. $PYTHON, if it is a 3.X interpreter;
+#   2. python3.X on PATH, if it is a 3.X interpreter;
+#   3. a private copy in $QM_TOOLCHAIN/python3.X (default: <repo>/.toolchain/python3.X),
+#      installed on first use from Debian unstable's binary packages and reused afterwards.
+#      Each version has its own prefix and package folder, so they live side by side.
 #
+#   --version  the CPython version (default: $QM_PYVER, else 3.14)
 #   --private  skip 1 and 2 and always use the private copy
 #   --force    reinstall the private copy even if the cached one works
 #   --verify   after choosing, run tools/check-python.sh --full on the interpreter
@@ -19,7 +22,8 @@
 # is the intended way to call it.
 #
 # Environment:
-#   PYTHON               preferred interpreter (used when it is 3.14)
+#   QM_PYVER             the CPython version when --version is not given (default 3.14)
+#   PYTHON               preferred interpreter (used when it is of that version)
 #   QM_TOOLCHAIN         cache directory for the private copy (default <repo>/.toolchain)
 #   QM_DEBIAN_MIRROR     Debian mirror (default http://deb.debian.org/debian)
 #   QM_DEBIAN_SUITE      suite to take the packages from (default sid)
@@ -29,10 +33,10 @@
 # How the private copy is built (nothing outside $QM_TOOLCHAIN is changed, apart
 # from installing patchelf/ca-certificates from the system's own apt sources):
 #   - a private apt configuration (own sources, lists, cache; the system's sources
-#     are never touched) downloads python3.14 and the libraries it needs, including
-#     unstable's glibc, because unstable's python3.14 needs a newer glibc than
+#     are never touched) downloads python3.X and the libraries it needs, including
+#     unstable's glibc, because unstable's python3.X needs a newer glibc than
 #     Debian 12 has;
-#   - the packages are unpacked with dpkg-deb -x into $QM_TOOLCHAIN/python3.14;
+#   - the packages are unpacked with dpkg-deb -x into $QM_TOOLCHAIN/python3.X;
 #   - the interpreter binary gets the private ld.so as its ELF interpreter and
 #     DT_RPATH $ORIGIN/../lib/x86_64-linux-gnu, so it and every extension module it
 #     loads (the stdlib's and ours) resolve libc, libssl, libstdc++, ... inside the
@@ -42,27 +46,10 @@
 #     scikit-build-core find Python.h there.
 set -euo pipefail
 
-PYVER=3.14
 RECIPE=1   # bump whenever the steps below change: invalidates existing caches
 
 SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
 REPO=$(cd "$SCRIPT_DIR/.." && pwd -P)
-
-# What the interpreter needs besides itself is taken from the packages' own
-# dependencies; these are left out because they only carry tools, C headers of
-# other libraries, or configuration that the host system already provides.
-TOP_PACKAGES=(python3.14 python3.14-dev libpython3.14-dev python3.14-venv libstdc++6)
-EXCLUDED_PACKAGES=(debconf openssl ca-certificates netbase dpkg perl-base
-    libc-dev-bin linux-libc-dev libc6-dev libcrypt-dev rpcsvc-proto
-    libexpat1-dev zlib1g-dev)
-# Used if dependency resolution fails (for instance during a transition in
-# unstable): the set known to give a complete interpreter.
-FALLBACK_PACKAGES=(libc6 libbz2-1.0 libcrypt1 libdb5.3t64 libexpat1 libffi8 libgcc-s1
-    liblzma5 libncursesw6 libreadline8t64 libsqlite3-0 libssl3t64 libtinfo6 libuuid1
-    libzstd1 zlib1g libgdbm6t64 libgdbm-compat4t64 libpython3.14 libpython3.14-dev
-    libpython3.14-minimal libpython3.14-stdlib python3.14 python3.14-dev
-    python3.14-minimal python3.14-venv python3-pip-whl python3-setuptools-whl
-    media-types tzdata libstdc++6)
 
 log() { printf 'install-python: %s\n' "$*" >&2; }
 die() { printf 'install-python: error: %s\n' "$*" >&2; exit 1; }
@@ -74,8 +61,10 @@ usage() { sed -n '2,/^set -euo/{/^set -euo/d;s/^# \{0,1\}//;p}' "${BASH_SOURCE[0
 PRIVATE_ONLY=0
 FORCE=0
 VERIFY=0
+WANTED_PYVER=
 while (($#)); do
     case "$1" in
+        --version) WANTED_PYVER=${2:-}; shift ;;
         --private) PRIVATE_ONLY=1 ;;
         --force) FORCE=1; PRIVATE_ONLY=1 ;;
         --verify) VERIFY=1 ;;
@@ -84,18 +73,35 @@ while (($#)); do
     esac
     shift
 done
+select_pyver "$WANTED_PYVER"
 
-# True if "$1" runs and is CPython 3.14.
-is_py314() {
-    "$1" -c 'import sys; sys.exit(0 if sys.implementation.name == "cpython" and sys.version_info[:2] == (3, 14) else 1)' \
-        >/dev/null 2>&1
+# What the interpreter needs besides itself is taken from the packages' own
+# dependencies; these are left out because they only carry tools, C headers of
+# other libraries, or configuration that the host system already provides.
+TOP_PACKAGES=(python$PYVER python$PYVER-dev libpython$PYVER-dev python$PYVER-venv libstdc++6)
+EXCLUDED_PACKAGES=(debconf openssl ca-certificates netbase dpkg perl-base
+    libc-dev-bin linux-libc-dev libc6-dev libcrypt-dev rpcsvc-proto
+    libexpat1-dev zlib1g-dev)
+# Used if dependency resolution fails (for instance during a transition in
+# unstable): the set known to give a complete interpreter.
+FALLBACK_PACKAGES=(libc6 libbz2-1.0 libcrypt1 libdb5.3t64 libexpat1 libffi8 libgcc-s1
+    liblzma5 libncursesw6 libreadline8t64 libsqlite3-0 libssl3t64 libtinfo6 libuuid1
+    libzstd1 zlib1g libgdbm6t64 libgdbm-compat4t64 libpython$PYVER libpython$PYVER-dev
+    libpython$PYVER-minimal libpython$PYVER-stdlib python$PYVER python$PYVER-dev
+    python$PYVER-minimal python$PYVER-venv python3-pip-whl python3-setuptools-whl
+    media-types tzdata libstdc++6)
+
+# True if "$1" runs and is CPython $PYVER.
+is_wanted_python() {
+    "$1" -c 'import sys; sys.exit(sys.implementation.name != "cpython" or "%d.%d" % sys.version_info[:2] != sys.argv[1])' \
+        "$PYVER" >/dev/null 2>&1
 }
 
 # Print the chosen interpreter (last stdout line) and optionally verify it.
 finish() {
     local py=$1
     if ((VERIFY)); then
-        "$SCRIPT_DIR/check-python.sh" --full "$py" >&2 || die "verification of $py failed"
+        "$SCRIPT_DIR/check-python.sh" --full --version "$PYVER" "$py" >&2 || die "verification of $py failed"
     fi
     log "using $py ($("$py" -c 'import sys; print(sys.version.split()[0])'))"
     if ! "$py" -c 'import os, sys, sysconfig; sys.exit(not os.path.isfile(os.path.join(sysconfig.get_paths()["include"], "Python.h")))' 2>/dev/null; then
@@ -110,13 +116,13 @@ finish() {
 if ((!PRIVATE_ONLY)); then
     if [[ -n ${PYTHON:-} ]]; then
         cand=$(command -v -- "$PYTHON" || true)
-        if [[ -n $cand ]] && is_py314 "$cand"; then
+        if [[ -n $cand ]] && is_wanted_python "$cand"; then
             finish "$cand"
         fi
         log "PYTHON=$PYTHON is not a working CPython $PYVER interpreter; looking further"
     fi
     cand=$(command -v "python$PYVER" || true)
-    if [[ -n $cand ]] && is_py314 "$cand"; then
+    if [[ -n $cand ]] && is_wanted_python "$cand"; then
         finish "$cand"
     fi
 fi
@@ -130,7 +136,7 @@ ROOT=$TOOLCHAIN/python$PYVER           # unpacked Debian packages (usr/, etc/)
 PY=$ROOT/usr/bin/python$PYVER
 STAMP=$ROOT/.qm-installed
 APTDIR=$TOOLCHAIN/apt
-DEBDIR=$TOOLCHAIN/debs
+DEBDIR=$TOOLCHAIN/debs/python$PYVER
 STAMP_KEY="recipe=$RECIPE root=$ROOT"
 
 # The modules whose absence would mean a broken unpack or a library that failed
@@ -138,9 +144,9 @@ STAMP_KEY="recipe=$RECIPE root=$ROOT"
 quick_check() {
     [[ -x $PY ]] && "$PY" -c '
 import sys
-assert sys.version_info[:2] == (3, 14), sys.version
+assert "%d.%d" % sys.version_info[:2] == sys.argv[1], sys.version
 import ssl, sqlite3, ctypes, lzma, bz2, zlib, readline, decimal, venv
-' >/dev/null 2>&1
+' "$PYVER" >/dev/null 2>&1
 }
 
 cached_ok() {
@@ -212,13 +218,13 @@ REAL_PY=$(readlink -f "$PY")
 [[ -f $REAL_PY ]] || die "$PY missing after unpacking"
 
 # -- point the interpreter at the private libraries ------------------------------------
-patch_python_binary "$REAL_PY" "$(ls "$DEBDIR"/python3.14-minimal_*.deb)" "$ROOT"
+patch_python_binary "$REAL_PY" "$(ls "$DEBDIR"/python${PYVER}-minimal_*.deb)" "$ROOT"
 link_multiarch_pyconfig "$ROOT/usr/include/python$PYVER"
 relocate_build_config "$REAL_PY" "$ROOT"
 
 # -- check and record ---------------------------------------------------------------
 quick_check || die "the installed interpreter fails its basic check: $("$PY" -c 'import ssl' 2>&1 | tail -n 3)"
-"$SCRIPT_DIR/check-python.sh" "$PY" >&2 || die "the installed interpreter fails tools/check-python.sh"
+"$SCRIPT_DIR/check-python.sh" --version "$PYVER" "$PY" >&2 || die "the installed interpreter fails tools/check-python.sh"
 
 {
     printf '%s\n' "$STAMP_KEY"

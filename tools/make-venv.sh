@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Create (or reuse) a virtual environment with the CPython 3.14 chosen by
-# tools/install-python.sh, and print the venv's python on the last stdout line.
+# Create (or reuse) a virtual environment with the CPython 3.X chosen by
+# tools/install-python.sh (3.X: $QM_PYVER, default 3.14), and print the venv's python on the
+# last stdout line.
 #
 # Usage: tools/make-venv.sh <venv-dir>
 #
@@ -11,7 +12,7 @@
 # (Debian's ensurepip would look for it in the system's /usr/share/python-wheels)
 # and upgraded from PyPI; a failed upgrade only warns, the bundled pip works.
 #
-# Environment: PYTHON and QM_TOOLCHAIN as for tools/install-python.sh.
+# Environment: QM_PYVER, PYTHON and QM_TOOLCHAIN as for tools/install-python.sh.
 set -euo pipefail
 
 SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)

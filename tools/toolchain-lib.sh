@@ -2,8 +2,26 @@
 # tools/install-python-debug.sh (the debug interpreter): the private apt configuration,
 # downloads, and relocation of an unpacked interpreter into its private root.
 #
-# Sourced, not run. The sourcing script defines log and die and sets PYVER first, and TOOLCHAIN
-# and APTDIR before calling the functions.
+# Sourced, not run. The sourcing script defines log and die, calls select_pyver, and sets
+# TOOLCHAIN and APTDIR before calling the other functions.
+
+# The CPython versions the project builds for, and the one used when none is asked for.
+SUPPORTED_PYVERS=(3.13 3.14 3.15)
+DEFAULT_PYVER=3.14
+
+# The version to install: $1 if given, else $QM_PYVER, else the default. Sets PYVER (3.14) and
+# PYTAG (314, as in the extension suffix and the wheel tag); dies on an unsupported version.
+select_pyver() {
+    local wanted=${1:-${QM_PYVER:-$DEFAULT_PYVER}} version
+    for version in "${SUPPORTED_PYVERS[@]}"; do
+        if [[ $version == "$wanted" ]]; then
+            PYVER=$version
+            PYTAG=${version//./}
+            return 0
+        fi
+    done
+    die "CPython $wanted is not supported (supported: ${SUPPORTED_PYVERS[*]})"
+}
 
 # Where the packages come from, the same for both interpreters.
 MIRROR=${QM_DEBIAN_MIRROR:-http://deb.debian.org/debian}
@@ -204,9 +222,9 @@ patch_python_binary() {
     fi
     # Known workaround for very long paths: a short, per-root symlink to the ld.so.
     ((EUID == 0)) || die "patching the interpreter failed, and the /opt workaround needs root"
-    short=/opt/qm-py314/ld-$(printf '%s' "$root" | sha256sum | cut -c1-12).so
+    short=/opt/qm-toolchain/ld-$(printf '%s' "$root" | sha256sum | cut -c1-12).so
     log "patching with $ldso failed; retrying with the short symlink $short"
-    mkdir -p /opt/qm-py314
+    mkdir -p /opt/qm-toolchain
     ln -sfn "$ldso" "$short"
     # Restore the unpatched binary from its package first.
     # shellcheck disable=SC2094  # reads the .deb, writes the binary
@@ -222,8 +240,8 @@ _patch_interpreter() {
         && "$binary" -c 'import sys' >/dev/null 2>&1
 }
 
-# pyconfig.h in include/python3.14 (and python3.14d) is Debian's multiarch wrapper, which
-# includes <x86_64-linux-gnu/python3.14/pyconfig.h>.  Make that resolve relative to the
+# pyconfig.h in include/python3.X (and python3.Xd) is Debian's multiarch wrapper, which
+# includes <x86_64-linux-gnu/python3.X/pyconfig.h>.  Make that resolve relative to the
 # include directory itself, so -I<root>/usr/include/python3.14 is enough.
 # $1: the include directory, <root>/usr/include/<name>.
 link_multiarch_pyconfig() {
