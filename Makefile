@@ -75,9 +75,9 @@ leakcheck: build
 	$(PY) -m pytest --leakcheck $(PYTEST_ARGS) $(LEAKCHECK_DIRS)
 
 # The ratio table, and from the same run the chart and headline table that the README shows; a
-# partial or quick run (any BENCH_ARGS) only prints.
+# partial or quick run (any BENCH_ARGS), or a run on another version than 3.14, only prints.
 BENCH_STAMP  := $(VENV)/.bench-deps-stamp
-BENCH_REPORT := $(if $(BENCH_ARGS),,--chart docs/bench-ratios.svg \
+BENCH_REPORT := $(if $(BENCH_ARGS)$(VSUFFIX),,--chart docs/bench-ratios.svg \
                     --headline docs/bench-headline.md --readme README.md)
 $(BENCH_STAMP): $(STAMP) tools/requirements-bench.txt
 	$(PY) -m pip install --quiet -r tools/requirements-bench.txt
