@@ -6,8 +6,6 @@
 #include "quelm_ui/fast/common/convert.hpp"
 #include "quelm_ui/fast/common/errors.hpp"
 
-#include <cmath>
-
 namespace qm::vector2 {
 namespace {
 
@@ -170,18 +168,13 @@ Py_uhash_t combine_lane(Py_uhash_t acc, Py_uhash_t lane) noexcept {
     return acc * kXXPrime1;
 }
 
-// hash(value) as float's own hash gives it, except that a NaN hashes by the identity of the
-// object holding it, as a float NaN does; here that object is the vector.
-Py_hash_t component_hash(PyObject* self, double value) noexcept {
-    return std::isnan(value) ? Py_HashPointer(self) : Py_HashDouble(value);
-}
-
-// hash((x, y)) without building the tuple or the floats.
+// hash((x, y)) without building the tuple or the floats. A NaN component hashes by the
+// identity of the object holding it, as a float NaN does; here that object is the vector.
 Py_hash_t vector_hash(PyObject* self) noexcept {
     const Vec2& value = as_vector(self)->data;
     Py_uhash_t acc = kXXPrime5;
-    acc = combine_lane(acc, static_cast<Py_uhash_t>(component_hash(self, value.x)));
-    acc = combine_lane(acc, static_cast<Py_uhash_t>(component_hash(self, value.y)));
+    acc = combine_lane(acc, static_cast<Py_uhash_t>(_Py_HashDouble(self, value.x)));
+    acc = combine_lane(acc, static_cast<Py_uhash_t>(_Py_HashDouble(self, value.y)));
     acc += 2 ^ (kXXPrime5 ^ 3527539UL);
     if (acc == static_cast<Py_uhash_t>(-1)) {
         return 1546275796;
