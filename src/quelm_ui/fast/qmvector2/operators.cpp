@@ -170,6 +170,7 @@ Py_uhash_t combine_lane(Py_uhash_t acc, Py_uhash_t lane) noexcept {
 
 // hash((x, y)) without building the tuple or the floats. A NaN component hashes by the
 // identity of the object holding it, as a float NaN does; here that object is the vector.
+// _Py_HashDouble is float's own hash: 3.13 to 3.15 export it, and offer no public equivalent.
 Py_hash_t vector_hash(PyObject* self) noexcept {
     const Vec2& value = as_vector(self)->data;
     Py_uhash_t acc = kXXPrime5;
