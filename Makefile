@@ -24,7 +24,7 @@ PYTEST_ARGS ?=
 export QM_BUILD_TEST_HELPERS := ON
 export QM_BUILD_STANDINS := ON
 BUILD_STAMP := build/.install-stamp$(VSUFFIX)
-SOURCES     := $(shell find src tests/native -name '*.cpp' -o -name '*.hpp' -o -name '*.c' -o -name '*.h' -o -name '*.py' -o -name '*.pyi' -o -name '*.pxd' -o -name 'CMakeLists.txt' 2>/dev/null) CMakeLists.txt pyproject.toml $(wildcard cmake/*.cmake)
+SOURCES     := $(shell find src standins/src tests/native -name '*.cpp' -o -name '*.hpp' -o -name '*.c' -o -name '*.h' -o -name '*.py' -o -name '*.pyi' -o -name '*.pxd' -o -name 'CMakeLists.txt' 2>/dev/null) CMakeLists.txt standins/CMakeLists.txt pyproject.toml $(wildcard cmake/*.cmake)
 
 .PHONY: all sysdeps toolchain venv build develop test leakcheck bench demo format format-check asan clean distclean
 .PHONY: wheel installed-check
@@ -32,9 +32,9 @@ SOURCES     := $(shell find src tests/native -name '*.cpp' -o -name '*.hpp' -o -
 .PHONY: debug-toolchain debug-build debug-test asan-build asan-test tidy
 
 # Suites `make leakcheck` runs under the leak check on the release build.
-LEAKCHECK_DIRS := $(wildcard tests/qmvector2 tests/zsystem tests/siblings tests/raylib)
+LEAKCHECK_DIRS := $(wildcard tests/qmvector2 tests/zsystem standins/tests tests/raylib)
 # The module suites, which the debug and sanitizer stages run.
-MODULE_SUITES  := $(wildcard tests/qmvector2 tests/zsystem tests/siblings tests/raylib tests/common)
+MODULE_SUITES  := $(wildcard tests/qmvector2 tests/zsystem standins/tests tests/raylib tests/common)
 
 all: test
 
@@ -175,11 +175,13 @@ debug-build: $(DEBUG_BUILD_STAMP)
 debug-test: $(DEBUG_BUILD_STAMP)
 	$(DEBUG_PY) -X dev -m pytest --leakcheck-exact -q $(PYTEST_ARGS) $(MODULE_SUITES)
 
-# clang-tidy (.clang-tidy) over src/, on a compile database configured for it in build/tidy.
+# clang-tidy (.clang-tidy) over src/ and standins/src/, on a compile database configured for it
+# in build/tidy.
 tidy: $(STAMP)
 	$(VENV)/bin/cmake -S . -B build/tidy$(VSUFFIX) -DPython_EXECUTABLE=$(abspath $(PY)) \
-	    -DQM_BUILD_TEST_HELPERS=OFF >/dev/null
-	git ls-files 'src/*.cpp' | xargs -P 2 -n 4 $(VENV)/bin/clang-tidy -p build/tidy$(VSUFFIX) --quiet
+	    -DQM_BUILD_TEST_HELPERS=OFF -DQM_BUILD_STANDINS=ON >/dev/null
+	git ls-files 'src/*.cpp' 'standins/src/*.cpp' | xargs -P 2 -n 4 $(VENV)/bin/clang-tidy \
+	    -p build/tidy$(VSUFFIX) --quiet
 
 # Release artefacts in dist/: the sdists of quelm-ui-fast (.) and quelm-ui-standins (standins/),
 # and, for every CPython version in WHEEL_PYVERS, their wheels built from those sdists in

@@ -14,7 +14,8 @@
 namespace qm::siblings {
 namespace {
 
-constexpr ModuleInfo kModule{"qmshader", kQmShaderModule, "src/siblings/qmshader/qmshader"};
+constexpr ModuleInfo kModule{"qmshader", kQmShaderModule,
+                             "standins/src/quelm_ui/fast/qmshader/qmshader"};
 
 const QmShaderMethods kMethods = {};
 

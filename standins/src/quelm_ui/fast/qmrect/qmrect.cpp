@@ -16,7 +16,7 @@
 namespace qm::siblings {
 namespace {
 
-constexpr ModuleInfo kModule{"qmrect", kQmRectModule, "src/siblings/qmrect/qmrect"};
+constexpr ModuleInfo kModule{"qmrect", kQmRectModule, "standins/src/quelm_ui/fast/qmrect/qmrect"};
 
 extern PyTypeObject QmRectType;
 extern const QmRectMethods kMethods;

@@ -12,7 +12,8 @@
 namespace qm::siblings {
 namespace {
 
-constexpr ModuleInfo kModule{"qmparam", kQmParamModule, "src/siblings/qmparam/qmparam"};
+constexpr ModuleInfo kModule{"qmparam", kQmParamModule,
+                             "standins/src/quelm_ui/fast/qmparam/qmparam"};
 
 const QmParamMethods kMethods = {};
 

@@ -17,7 +17,8 @@
 namespace qm::siblings {
 namespace {
 
-constexpr ModuleInfo kModule{"quelmcobj", kQuelmCobjectModule, "src/siblings/quelmcobj/quelmcobj"};
+constexpr ModuleInfo kModule{"quelmcobj", kQuelmCobjectModule,
+                             "standins/src/quelm_ui/fast/quelmcobj/quelmcobj"};
 
 // Imported at exec, held for the life of the process.
 PyTypeObject* g_rect_type = nullptr;

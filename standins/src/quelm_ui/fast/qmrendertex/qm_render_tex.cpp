@@ -14,7 +14,7 @@ namespace qm::siblings {
 namespace {
 
 constexpr ModuleInfo kModule{"qm_render_tex", kQmRenderTextureModule,
-                             "src/siblings/qmrendertex/qm_render_tex"};
+                             "standins/src/quelm_ui/fast/qmrendertex/qm_render_tex"};
 
 QmRenderTextureObject* as_texture(PyObject* obj) noexcept {
     return reinterpret_cast<QmRenderTextureObject*>(obj);

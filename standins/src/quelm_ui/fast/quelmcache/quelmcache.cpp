@@ -12,7 +12,8 @@
 namespace qm::siblings {
 namespace {
 
-constexpr ModuleInfo kModule{"quelmcache", kCacheModule, "src/siblings/quelmcache/quelmcache"};
+constexpr ModuleInfo kModule{"quelmcache", kCacheModule,
+                             "standins/src/quelm_ui/fast/quelmcache/quelmcache"};
 
 const CacheMethods kMethods = {};
 
