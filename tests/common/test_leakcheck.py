@@ -72,3 +72,37 @@ def test_exact_leak_check_tells_leaked_references_from_release_abi_accounting(tm
     assert "total references grew in every round" in proc.stdout
     assert "held by [\"module <module 'numpy'" in proc.stdout
     assert "1 failed, 1 passed" in proc.stdout
+
+
+GARBAGE_SAMPLE = '''
+import gc
+
+_kept = []
+gc.callbacks.append(lambda phase, info: None)  # as Hypothesis installs at its first @given run
+gc.disable()  # only the leak check's own collections: each finds a round's worth of garbage
+
+
+def test_leaves_cyclic_garbage():
+    for _ in range(300):
+        cycle = []
+        cycle.append(cycle)
+
+
+def test_keeps_one_object_per_call():
+    _kept.append(object())
+'''
+
+
+@pytest.mark.no_leakcheck
+def test_exact_leak_check_tells_leaks_from_free_lists_refilled_after_a_collection(tmp_path):
+    """A full collection empties the free lists; the count it returns (more than the cached
+    small ints) and what it hands to gc.callbacks are freed right after it and stay counted
+    until the next one. Garbage made per call must pass; one object kept per call must fail."""
+    (tmp_path / "conftest.py").write_text((TESTS / "conftest.py").read_text())
+    (tmp_path / "test_sample.py").write_text(GARBAGE_SAMPLE)
+    env = {key: value for key, value in os.environ.items() if key != "PYTHONMALLOC"}
+    proc = subprocess.run([sys.executable, "-m", "pytest", "--leakcheck-exact", "-q", "-p",
+                           "no:cacheprovider", "--rootdir", str(tmp_path), str(tmp_path)],
+                          capture_output=True, text=True, timeout=300, env=env)
+    assert "test_sample.py::test_keeps_one_object_per_call" in proc.stdout
+    assert "1 failed, 1 passed" in proc.stdout, proc.stdout
