@@ -21,7 +21,7 @@
 HOST_VENV := .venv
 HOST_PY   := $(HOST_VENV)/bin/python
 HOST_STAMP := $(HOST_VENV)/.deps-stamp
-EMULATE    = bash tools/emulate.sh --arch $(ARCH) --python
+EMULATE    = bash $(abspath tools/emulate.sh) --arch $(ARCH) --python
 # The native cmake and ninja, and the cross toolchain file, for scikit-build-core under emulation.
 CROSS_ENV := PATH="$(abspath $(HOST_VENV))/bin:$$PATH" \
     CMAKE_TOOLCHAIN_FILE="$(abspath cmake/$(ARCH)-linux-gnu.cmake)"
