@@ -46,6 +46,7 @@ SOURCES     := $(shell find src standins/src tests/native -name '*.cpp' -o -name
 # The module suites, which the debug and sanitizer stages run.
 MODULE_SUITES  := $(wildcard tests/qmvector2 tests/zsystem standins/tests tests/raylib tests/common)
 # The wheels `make wheel` builds: for every version, for each architecture.
+WHEEL_PYVERS ?= $(PYVERS)
 WHEEL_ARCHS ?= $(ARCHS)
 # Written by `make wheel` once dist/ is complete; the other architectures' installed-check uses
 # dist/ as it is when this is newer than the sources.
@@ -209,7 +210,6 @@ tidy: $(STAMP)
 # isolated build environments by that version's pip, then retagged by auditwheel to the oldest
 # manylinux policy their binaries meet. tools/check-dist.py checks the tags (auditwheel show) and
 # what each archive holds. dist/ holds nothing else.
-WHEEL_PYVERS ?= $(PYVERS)
 WHEEL_TOOLS := $(VENV)/.wheel-tools-stamp
 $(WHEEL_TOOLS): $(STAMP) tools/requirements-wheel.txt
 	$(PY) -m pip install --quiet -r tools/requirements-wheel.txt
