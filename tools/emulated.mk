@@ -32,6 +32,14 @@ FOREIGN_PLATFORMS := --platform manylinux2014_$(ARCH) \
 foreign_pip = $(HOST_PY) -m pip install --quiet --upgrade --only-binary=:all: \
     --target $(1)/lib/python$(2)/site-packages --python-version $(2) --implementation cp \
     --abi cp$$(echo $(2) | tr -d .) $(FOREIGN_PLATFORMS)
+# Shell code setting $$python to the python of version $(1)'s build venv (build/pip-<version>-
+# <arch>): pip and the build requirements of the sdists (their pyproject.toml files), installed
+# by the x86-64 pip. The wheels build in it without isolation: an isolated build environment
+# would be installed by the emulated pip, for each wheel.
+build_python = python=$$(QM_PYVER=$(1) bash tools/make-venv.sh build/pip-$(1)$(ASUFFIX) | tail -n 1); \
+    $(call foreign_pip,build/pip-$(1)$(ASUFFIX),$(1)) $$($(HOST_PY) -c 'import sys, tomllib; \
+        print(*{r for f in sys.argv[1:] for r in tomllib.load(open(f, "rb"))["build-system"]["requires"]})' \
+        pyproject.toml standins/pyproject.toml tests/native/pyproject.toml)
 # The tests that do not depend on the processor (the typing stubs, checked by mypy) run on
 # x86-64 only: mypy takes minutes emulated.
 EMULATED_NOT_RUN := --ignore=tests/qmvector2/test_stub.py --ignore=tests/raylib/test_stub.py \
@@ -72,14 +80,15 @@ test: build
 	$(EMULATE) $(PY) $(PY) -m pytest -q $(EMULATED_NOT_RUN) $(PYTEST_ARGS) $(EMULATED_SUITES)
 
 # Called by `make wheel` once the sdists are in dist/: for every version, the two wheels built
-# from them by that version's emulated pip in isolated build environments, then retagged by
-# auditwheel into dist/.
+# from them by that version's emulated pip (in its build venv), then retagged by auditwheel into
+# dist/.
 emulated-wheels: | $(HOST_STAMP)
 	rm -rf build/wheelhouse$(ASUFFIX)
 	set -e; for version in $(WHEEL_PYVERS); do \
-	    python=$$(QM_PYVER=$$version bash tools/make-venv.sh build/pip-$$version$(ASUFFIX) | tail -n 1); \
+	    $(call build_python,$$version); \
 	    $(EMULATE) $$python env -u QM_BUILD_STANDINS -u QM_BUILD_TEST_HELPERS $(CROSS_ENV) \
-	        $$python -m pip wheel --quiet --no-deps --wheel-dir build/wheelhouse$(ASUFFIX) \
+	        $$python -m pip wheel --quiet --no-deps --no-build-isolation \
+	        --wheel-dir build/wheelhouse$(ASUFFIX) \
 	        dist/quelm_ui_fast-*.tar.gz dist/quelm_ui_standins-*.tar.gz; \
 	done
 	PATH="$(abspath $(HOST_VENV))/bin:$$PATH" $(HOST_VENV)/bin/auditwheel repair \
@@ -105,8 +114,10 @@ installed-check: $(DIST_STAMP) | $(HOST_STAMP)
 	        dist/quelm_ui_fast-*-$$tag-$$tag-*_$(ARCH).whl; \
 	    case " $(EMULATED_SUITE_PYVERS) " in *" $$version "*) \
 	        rm -rf build/testbeds-wheel-$$version$(ASUFFIX); \
-	        $(EMULATE) $$python env $(CROSS_ENV) $$python -m pip wheel --quiet --no-deps \
-	            --wheel-dir build/testbeds-wheel-$$version$(ASUFFIX) tests/native; \
+	        ($(call build_python,$$version); \
+	         $(EMULATE) $$python env $(CROSS_ENV) $$python -m pip wheel --quiet --no-deps \
+	             --no-build-isolation --wheel-dir build/testbeds-wheel-$$version$(ASUFFIX) \
+	             tests/native); \
 	        $(EMULATE) $$python $$python -m pip install --quiet --no-deps --no-index \
 	            build/testbeds-wheel-$$version$(ASUFFIX)/*.whl; \
 	        $(EMULATE) $$python env PYTHONSAFEPATH=1 $$python -m pytest -q -p no:cacheprovider \
