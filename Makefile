@@ -14,7 +14,19 @@ $(error PYVER=$(PYVER) is not supported: choose one of $(PYVERS))
 endif
 export QM_PYVER := $(PYVER)
 VSUFFIX     := $(if $(filter $(DEFAULT_PYVER),$(PYVER)),,-$(PYVER))
-VENV        ?= .venv$(VSUFFIX)
+# ARCH picks the processor architecture: x86_64 (this machine's; the default) or aarch64, built
+# with Debian's cross compiler and run under qemu-user. aarch64 has its own toolchain prefix
+# (.toolchain/python<version>-aarch64), venvs and stamps (suffix -aarch64); tools/emulated.mk
+# holds its targets (toolchain, venv, build, test, installed-check).
+ARCHS       := $(shell bash -c 'die() { exit 1; }; source tools/toolchain-lib.sh && echo "$${SUPPORTED_ARCHS[*]}"')
+HOST_ARCH   := x86_64
+ARCH        ?= $(HOST_ARCH)
+ifeq ($(filter $(ARCH),$(ARCHS)),)
+$(error ARCH=$(ARCH) is not supported: choose one of $(ARCHS))
+endif
+export QM_ARCH := $(ARCH)
+ASUFFIX     := $(if $(filter $(HOST_ARCH),$(ARCH)),,-$(ARCH))
+VENV        ?= .venv$(VSUFFIX)$(ASUFFIX)
 PY          := $(VENV)/bin/python
 STAMP       := $(VENV)/.deps-stamp
 PYTEST_ARGS ?=
@@ -23,7 +35,7 @@ PYTEST_ARGS ?=
 # quelm_ui_testbeds). A plain `pip install .` builds the system alone (see `make wheel`).
 export QM_BUILD_TEST_HELPERS := ON
 export QM_BUILD_STANDINS := ON
-BUILD_STAMP := build/.install-stamp$(VSUFFIX)
+BUILD_STAMP := build/.install-stamp$(VSUFFIX)$(ASUFFIX)
 SOURCES     := $(shell find src standins/src tests/native -name '*.cpp' -o -name '*.hpp' -o -name '*.c' -o -name '*.h' -o -name '*.py' -o -name '*.pyi' -o -name '*.pxd' -o -name 'CMakeLists.txt' 2>/dev/null) CMakeLists.txt standins/CMakeLists.txt pyproject.toml $(wildcard cmake/*.cmake)
 
 .PHONY: all sysdeps toolchain venv build develop test leakcheck bench demo format format-check asan clean distclean
@@ -31,16 +43,26 @@ SOURCES     := $(shell find src standins/src tests/native -name '*.cpp' -o -name
 .PHONY: robustness
 .PHONY: debug-toolchain debug-build debug-test asan-build asan-test tidy
 
-# Suites `make leakcheck` runs under the leak check on the release build.
-LEAKCHECK_DIRS := $(wildcard tests/qmvector2 tests/zsystem standins/tests tests/raylib)
 # The module suites, which the debug and sanitizer stages run.
 MODULE_SUITES  := $(wildcard tests/qmvector2 tests/zsystem standins/tests tests/raylib tests/common)
+# The wheels `make wheel` builds: for every version, for each architecture.
+WHEEL_PYVERS ?= $(PYVERS)
+WHEEL_ARCHS ?= $(ARCHS)
+# Written by `make wheel` once dist/ is complete; the other architectures' installed-check uses
+# dist/ as it is when this is newer than the sources.
+DIST_STAMP := build/.dist-stamp
+
+ifeq ($(ARCH),$(HOST_ARCH))
+
+# Suites `make leakcheck` runs under the leak check on the release build.
+LEAKCHECK_DIRS := $(wildcard tests/qmvector2 tests/zsystem standins/tests tests/raylib)
 
 all: test
 
-# Debian packages: patchelf for the toolchain, Xvfb and Mesa for the real-raylib tests and the demo.
+# Debian packages: patchelf for the toolchain, Xvfb and Mesa for the real-raylib tests and the demo,
+# qemu-user, and the aarch64 cross compiler when its wheels are built here.
 sysdeps:
-	bash tools/install-system-deps.sh
+	bash tools/install-system-deps.sh $(if $(filter aarch64,$(WHEEL_ARCHS)),--arch aarch64)
 
 toolchain:
 	bash tools/install-python.sh
@@ -188,7 +210,6 @@ tidy: $(STAMP)
 # isolated build environments by that version's pip, then retagged by auditwheel to the oldest
 # manylinux policy their binaries meet. tools/check-dist.py checks the tags (auditwheel show) and
 # what each archive holds. dist/ holds nothing else.
-WHEEL_PYVERS ?= $(PYVERS)
 WHEEL_TOOLS := $(VENV)/.wheel-tools-stamp
 $(WHEEL_TOOLS): $(STAMP) tools/requirements-wheel.txt
 	$(PY) -m pip install --quiet -r tools/requirements-wheel.txt
@@ -200,7 +221,7 @@ pip_python = python=$$(QM_PYVER=$(1) bash tools/make-venv.sh build/pip-$(1) | ta
     test -x "$$python"
 
 wheel: sysdeps $(WHEEL_TOOLS)
-	rm -rf dist build/wheelhouse
+	rm -rf dist build/wheelhouse $(DIST_STAMP)
 	$(PY) -m build --no-isolation --sdist --outdir dist .
 	$(PY) -m build --no-isolation --sdist --outdir dist standins
 	@# Each wheel from its sdist alone, in an isolated build environment.
@@ -211,7 +232,12 @@ wheel: sysdeps $(WHEEL_TOOLS)
 	done
 	PATH="$(abspath $(VENV))/bin:$$PATH" $(VENV)/bin/auditwheel repair --wheel-dir dist \
 	    build/wheelhouse/*.whl
-	$(PY) tools/check-dist.py dist $(WHEEL_PYVERS)
+	@# The other architectures' wheels from the same sdists (tools/emulated.mk).
+	set -e; for arch in $(filter-out $(HOST_ARCH),$(WHEEL_ARCHS)); do \
+	    $(MAKE) --no-print-directory ARCH=$$arch emulated-wheels; \
+	done
+	$(PY) tools/check-dist.py dist $(WHEEL_PYVERS) $(addprefix --arch=,$(WHEEL_ARCHS))
+	@mkdir -p build && touch $(DIST_STAMP)
 
 # For every version in WHEEL_PYVERS, the suites against the installed wheels from dist/ (plus the
 # test-only quelm-ui-testbeds wheel, built here and never published) in a fresh venv without
@@ -239,6 +265,10 @@ ROBUST_DEPS    ?= build
 robustness: $(ROBUST_DEPS)
 	$(ROBUST_ENV) $(ROBUST_PYTHON) tests/robustness/run.py --seconds $(ROBUST_SECONDS) \
 	    $(if $(ROBUST_SEED),--seed $(ROBUST_SEED)) $(ROBUST_ARGS)
+
+else
+include tools/emulated.mk
+endif
 
 clean:
 	rm -rf build

@@ -18,15 +18,23 @@ set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
 set(QM_SANITIZE "" CACHE STRING "Empty, or 'address' for an ASan/UBSan build")
 
 # Every result must equal plain IEEE double arithmetic as Python computes it: no contraction into
-# FMA, no fast-math. g++ 12's SLP vectoriser drops the float narrowing in two adjacent
-# `(double)(float)x` stores, so it is off; the pair arithmetic is written with explicit SSE2.
+# FMA (GCC contracts a*b+c by default, into vfmadd on x86-64 with -mfma and into fmadd on
+# aarch64), no fast-math. g++ 12's SLP vectoriser drops the float narrowing in two adjacent
+# `(double)(float)x` stores, so it is off; the pair arithmetic is written with explicit SSE on
+# x86-64 and one component at a time elsewhere.
 set(QM_WARNINGS -Wall -Wextra -Wshadow -Wconversion -Wno-missing-field-initializers -Werror)
 set(QM_CODEGEN -ffp-contract=off -fno-fast-math -fno-tree-slp-vectorize -fno-strict-aliasing)
 # The instruction sets go on each source rather than on the targets: the processor check
 # (common/cpu_check.cpp) and each module's exported entry point (<module>_entry.cpp) are built
 # for baseline x86-64, so that an older processor gets an ImportError instead of an illegal
-# instruction.
-set(QM_ISA -mavx2 -mfma)
+# instruction. On aarch64 everything is built for the Armv8-A baseline.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+  set(QM_ISA -mavx2 -mfma)
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+  set(QM_ISA "")
+else()
+  message(FATAL_ERROR "quelm_ui.fast is built for x86-64 and aarch64, not ${CMAKE_SYSTEM_PROCESSOR}")
+endif()
 function(qm_use_isa)
   foreach(source ${ARGN})
     get_filename_component(file_name ${source} NAME)

@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Check the release artefacts `make wheel` leaves in dist/: the two sdists and, for each CPython
-version, the two manylinux wheels, their tags against `auditwheel show`, and what each wheel
-holds (the system's wheel: only the three modules' packages and the public headers; nothing the
-toolkit owns).
+version and architecture, the two manylinux wheels, their tags against `auditwheel show`, and
+what each wheel holds (the system's wheel: only the three modules' packages and the public
+headers; nothing the toolkit owns).
 
-Usage: tools/check-dist.py <dist dir> <version>... (e.g. 3.13 3.14 3.15). Prints each wheel's
-tag, size and file list.
+Usage: tools/check-dist.py <dist dir> <version>... [--arch=<arch>]... (e.g. 3.13 3.14 3.15
+--arch=x86_64 --arch=aarch64; x86_64 alone without --arch). Prints each wheel's tag, size and
+file list.
 """
 
 from __future__ import annotations
@@ -47,11 +48,12 @@ def only(dist: pathlib.Path, pattern: str) -> pathlib.Path:
     return found[0]
 
 
-def check_tag(wheel: pathlib.Path) -> str:
-    """The wheel's platform tag, after checking it is a manylinux tag auditwheel agrees with."""
+def check_tag(wheel: pathlib.Path, arch: str) -> str:
+    """The wheel's platform tag, after checking it is a manylinux tag of `arch` that auditwheel
+    agrees with."""
     platform = wheel.stem.split("-")[-1]
-    if not platform.startswith("manylinux_"):
-        fail(f"{wheel.name}: platform tag {platform} is not a manylinux tag")
+    if not re.fullmatch(rf"manylinux_\d+_\d+_{arch}", platform):
+        fail(f"{wheel.name}: platform tag {platform} is not a manylinux tag for {arch}")
     shown = subprocess.run([pathlib.Path(sys.executable).parent / "auditwheel", "show", wheel],
                            capture_output=True, text=True, check=True).stdout
     consistent = re.search(r'consistent with the following platform tag: "([^"]+)"',
@@ -61,10 +63,11 @@ def check_tag(wheel: pathlib.Path) -> str:
     return platform
 
 
-def ext_suffix(wheel: pathlib.Path) -> str:
-    """The extension-module suffix of the interpreter a wheel is for (cp314: .cpython-314-...)."""
+def ext_suffix(wheel: pathlib.Path, arch: str) -> str:
+    """The extension-module suffix of the interpreter a wheel is for (cp314 on x86_64:
+    .cpython-314-x86_64-linux-gnu.so)."""
     tag = wheel.name.split("-")[-2]
-    return f".cpython-{tag.removeprefix('cp')}-x86_64-linux-gnu.so"
+    return f".cpython-{tag.removeprefix('cp')}-{arch}-linux-gnu.so"
 
 
 def check_system_wheel(names: list[str], dist_info: str, suffix: str) -> None:
@@ -118,24 +121,30 @@ def main() -> None:
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     dist = pathlib.Path(sys.argv[1])
-    tags = ["cp" + version.replace(".", "") for version in sys.argv[2:]]
+    archs = [arg.removeprefix("--arch=") for arg in sys.argv[2:] if arg.startswith("--arch=")]
+    archs = archs or ["x86_64"]
+    tags = ["cp" + version.replace(".", "") for version in sys.argv[2:]
+            if not version.startswith("--")]
     only(dist, "quelm_ui_fast-*.tar.gz")
     only(dist, "quelm_ui_standins-*.tar.gz")
-    expected = 2 + 2 * len(tags)
+    expected = 2 + 2 * len(tags) * len(archs)
     if len(list(dist.iterdir())) != expected:
-        fail(f"{dist} holds other than the two sdists and two wheels for each of {tags}: "
-             f"{sorted(p.name for p in dist.iterdir())}")
-    for tag in tags:
-        for pattern, check in ((f"quelm_ui_fast-*-{tag}-{tag}-*.whl", check_system_wheel),
-                               (f"quelm_ui_standins-*-{tag}-{tag}-*.whl", check_standins_wheel)):
-            wheel = only(dist, pattern)
-            platform = check_tag(wheel)
-            with zipfile.ZipFile(wheel) as archive:
-                names = [name for name in archive.namelist() if not name.endswith("/")]
-            dist_info = "-".join(wheel.name.split("-")[:2]) + ".dist-info"
-            check(names, dist_info, ext_suffix(wheel))
-            describe(wheel, platform, names)
-    print(f"check-dist: the sdists and the manylinux wheels for {', '.join(tags)} are complete")
+        fail(f"{dist} holds other than the two sdists and two wheels for each of {tags} on "
+             f"{archs}: {sorted(p.name for p in dist.iterdir())}")
+    for arch in archs:
+        for tag in tags:
+            for pattern, check in (
+                    (f"quelm_ui_fast-*-{tag}-{tag}-*_{arch}.whl", check_system_wheel),
+                    (f"quelm_ui_standins-*-{tag}-{tag}-*_{arch}.whl", check_standins_wheel)):
+                wheel = only(dist, pattern)
+                platform = check_tag(wheel, arch)
+                with zipfile.ZipFile(wheel) as archive:
+                    names = [name for name in archive.namelist() if not name.endswith("/")]
+                dist_info = "-".join(wheel.name.split("-")[:2]) + ".dist-info"
+                check(names, dist_info, ext_suffix(wheel, arch))
+                describe(wheel, platform, names)
+    print(f"check-dist: the sdists and the manylinux wheels for {', '.join(tags)} on "
+          f"{', '.join(archs)} are complete")
 
 
 if __name__ == "__main__":

@@ -220,8 +220,8 @@ def main() -> None:
     parser.add_argument("--venv", type=pathlib.Path, required=True)
     args = parser.parse_args()
     tag = "cp" + args.python_version.replace(".", "")
-    system = only(args.dist, f"quelm_ui_fast-*-{tag}-{tag}-manylinux_*.whl")
-    standins = only(args.dist, f"quelm_ui_standins-*-{tag}-{tag}-manylinux_*.whl")
+    system = only(args.dist, f"quelm_ui_fast-*-{tag}-{tag}-manylinux_*_x86_64.whl")
+    standins = only(args.dist, f"quelm_ui_standins-*-{tag}-{tag}-manylinux_*_x86_64.whl")
     testbeds = only(args.testbeds, f"quelm_ui_testbeds-*-{tag}-{tag}-*.whl")
 
     started = time.monotonic()

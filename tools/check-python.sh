@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Check that a CPython 3.X interpreter is fit for building and testing this project.
 #
-# Usage: tools/check-python.sh [--full] [--version 3.X] <python>
+# Usage: tools/check-python.sh [--full] [--version 3.X] [--arch ARCH] <python>
 #
 #   --version  the version it must be (default: $QM_PYVER, else 3.14)
+#   --arch     the architecture it is built for (default: $QM_ARCH, else x86_64); another than
+#              x86-64 (aarch64) runs under qemu-user (tools/emulate.sh) and builds with
+#              <arch>-linux-gnu-g++
 #
 # Always (offline, a few seconds):
 #   - it is CPython 3.X and the stdlib modules with native parts import
 #     (ssl, sqlite3, ctypes, lzma, bz2, zlib, readline, decimal);
 #   - sysconfig names an include directory that holds Python.h and the
-#     extension suffix .cpython-3X-x86_64-linux-gnu.so (3Xd on a debug build, which
+#     extension suffix .cpython-3X-<arch>-linux-gnu.so (3Xd on a debug build, which
 #     must also load the release suffix);
 #   - a small C++ extension built by hand with $CXX (default g++) against those
 #     headers imports and runs, C++ exceptions included; when the interpreter
@@ -29,17 +32,28 @@ source "$SCRIPT_DIR/toolchain-lib.sh"
 
 FULL=0
 WANTED_PYVER=
+WANTED_ARCH=
+USAGE="usage: $0 [--full] [--version 3.X] [--arch ARCH] <python>"
 while [[ ${1:-} == --* ]]; do
     case "$1" in
         --full) FULL=1 ;;
         --version) WANTED_PYVER=${2:-}; shift ;;
-        *) echo "usage: $0 [--full] [--version 3.X] <python>" >&2; exit 2 ;;
+        --arch) WANTED_ARCH=${2:-}; shift ;;
+        *) echo "$USAGE" >&2; exit 2 ;;
     esac
     shift
 done
-(($# == 1)) || { echo "usage: $0 [--full] [--version 3.X] <python>" >&2; exit 2; }
+(($# == 1)) || { echo "$USAGE" >&2; exit 2; }
 select_pyver "$WANTED_PYVER"
+select_arch "$WANTED_ARCH"
 PY=$1
+# Another architecture's interpreter runs under qemu-user, with its own tree as the emulator's
+# root.
+RUN=()
+if [[ -n $ARCH_SUFFIX ]]; then
+    RUN=(bash "$SCRIPT_DIR/emulate.sh" --arch "$ARCH" --python "$PY")
+    CXX=${CXX:-$MULTIARCH-g++}
+fi
 CXX=${CXX:-g++}
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/qm-check-python.XXXXXX")
@@ -103,6 +117,7 @@ assert bz2.decompress(bz2.compress(b"y" * 100)) == b"y" * 100
 ssl.create_default_context()
 with contextlib.closing(sqlite3.connect(":memory:")) as db:
     db.execute("select 1").fetchone()
+multiarch = sys.argv[2]
 
 inc = sysconfig.get_paths()["include"]
 incpy = sysconfig.get_config_var("INCLUDEPY")
@@ -113,11 +128,11 @@ assert os.path.realpath(inc) == os.path.realpath(incpy), (inc, incpy)
 base = os.path.realpath(sys.base_prefix)
 if not base.startswith("/usr"):  # a private installation must describe itself
     assert os.path.realpath(incpy).startswith(base + os.sep), (incpy, base)
-assert ext == f".cpython-{tag}{sys.abiflags}-x86_64-linux-gnu.so", ext
+assert ext == f".cpython-{tag}{sys.abiflags}-{multiarch}.so", ext
 if sys.abiflags == "d":  # a debug build: counts references and also loads release-ABI modules
     import importlib.machinery
     assert hasattr(sys, "gettotalrefcount")
-    assert f".cpython-{tag}-x86_64-linux-gnu.so" in importlib.machinery.EXTENSION_SUFFIXES
+    assert f".cpython-{tag}-{multiarch}.so" in importlib.machinery.EXTENSION_SUFFIXES
 print(inc)
 print(ext)
 print(sys.version.split()[0], file=sys.stderr)
@@ -139,7 +154,7 @@ else:
 
 with open("/proc/self/maps") as f:
     maps = {line.split()[-1] for line in f if "libstdc++" in line}
-own = os.path.realpath(os.path.join(sys.base_prefix, "lib", "x86_64-linux-gnu", "libstdc++.so.6"))
+own = os.path.realpath(os.path.join(sys.base_prefix, "lib", sys.argv[2], "libstdc++.so.6"))
 if os.path.exists(own):
     assert {os.path.realpath(m) for m in maps} == {own}, (maps, own)
 print("libstdc++:", *sorted(maps), file=sys.stderr)
@@ -148,7 +163,7 @@ EOF
 # $1: interpreter; runs the offline checks with it.
 basic_checks() {
     local py=$1 out inc ext
-    out=$("$py" "$WORK/check.py" "$PYVER") || fail "stdlib/sysconfig check with $py"
+    out=$("${RUN[@]}" "$py" "$WORK/check.py" "$PYVER" "$MULTIARCH") || fail "stdlib/sysconfig check with $py"
     inc=$(sed -n 1p <<<"$out")
     ext=$(sed -n 2p <<<"$out")
     log "$py: stdlib modules ok, include=$inc suffix=$ext"
@@ -159,7 +174,7 @@ basic_checks() {
     rm -rf "$WORK/ext" && mkdir "$WORK/ext"
     "$CXX" -std=c++20 -O1 -Wall -Wextra -Werror -shared -fPIC -I"$inc" \
         "$WORK/qmcheck.cpp" -o "$WORK/ext/qmcheck$ext" || fail "building the C++ extension"
-    "$py" "$WORK/load.py" "$WORK/ext" || fail "loading the C++ extension into $py"
+    "${RUN[@]}" "$py" "$WORK/load.py" "$WORK/ext" "$MULTIARCH" || fail "loading the C++ extension into $py"
     log "$py: C++ extension built with $("$CXX" -dumpfullversion) loads and runs"
 }
 
@@ -167,10 +182,11 @@ basic_checks "$PY"
 
 if ((FULL)); then
     VENV=$WORK/venv
-    VPY=$(QM_PYVER=$PYVER PYTHON=$PY "$SCRIPT_DIR/make-venv.sh" "$VENV" | tail -n 1) || fail "make-venv.sh"
+    VPY=$(QM_PYVER=$PYVER QM_ARCH=$ARCH PYTHON=$PY "$SCRIPT_DIR/make-venv.sh" "$VENV" | tail -n 1) \
+        || fail "make-venv.sh"
     log "installing numpy and pytest into $VENV"
-    "$VPY" -m pip install -q numpy pytest >&2 || fail "pip install numpy pytest"
-    "$VPY" -c '
+    "${RUN[@]}" "$VPY" -m pip install -q numpy pytest >&2 || fail "pip install numpy pytest"
+    "${RUN[@]}" "$VPY" -c '
 import numpy, pytest
 a = numpy.arange(12, dtype=numpy.float64).reshape(3, 4)
 assert float((a @ a.T).trace()) == 506.0
@@ -186,7 +202,7 @@ import pytest
 def test_sum(n):
     assert int(np.arange(n + 1).sum()) == n * (n + 1) // 2
 EOF
-    (cd "$WORK" && "$VPY" -m pytest -q -p no:cacheprovider test_smoke.py >&2) || fail "pytest in the venv"
+    (cd "$WORK" && "${RUN[@]}" "$VPY" -m pytest -q -p no:cacheprovider test_smoke.py >&2) || fail "pytest in the venv"
     basic_checks "$VPY"
 fi
 log "all checks passed for $PY"

@@ -2,7 +2,8 @@
 # Make a working CPython 3.X (3.13, 3.14 or 3.15; 3.14 unless asked otherwise) available and
 # print its path on the last line of stdout.
 #
-# Usage: tools/install-python.sh [--version 3.X] [--private] [--force] [--verify] [-h|--help]
+# Usage: tools/install-python.sh [--version 3.X] [--arch ARCH] [--private] [--force] [--verify]
+#                                [-h|--help]
 #
 # Choice of interpreter, first match wins:
 #   1. $PYTHON, if it is a 3.X interpreter;
@@ -12,6 +13,12 @@
 #      Each version has its own prefix and package folder, so they live side by side.
 #
 #   --version  the CPython version (default: $QM_PYVER, else 3.14)
+#   --arch     the architecture (default: $QM_ARCH, else x86_64). Another one than this
+#              machine's (aarch64) is always a private copy, in $QM_TOOLCHAIN/python3.X-<arch>,
+#              run under qemu-user (tools/emulate.sh) and never patched: its ELF interpreter
+#              (/lib/ld-linux-aarch64.so.1) and libraries are found through qemu's root, the
+#              tree itself. It also holds Mesa's software OpenGL and the X client libraries of
+#              that architecture, for raylib's window in the real-raylib tests.
 #   --private  skip 1 and 2 and always use the private copy
 #   --force    reinstall the private copy even if the cached one works
 #   --verify   after choosing, run tools/check-python.sh --full on the interpreter
@@ -62,9 +69,11 @@ PRIVATE_ONLY=0
 FORCE=0
 VERIFY=0
 WANTED_PYVER=
+WANTED_ARCH=
 while (($#)); do
     case "$1" in
         --version) WANTED_PYVER=${2:-}; shift ;;
+        --arch) WANTED_ARCH=${2:-}; shift ;;
         --private) PRIVATE_ONLY=1 ;;
         --force) FORCE=1; PRIVATE_ONLY=1 ;;
         --verify) VERIFY=1 ;;
@@ -74,6 +83,12 @@ while (($#)); do
     shift
 done
 select_pyver "$WANTED_PYVER"
+select_arch "$WANTED_ARCH"
+FOREIGN=0
+if [[ -n $ARCH_SUFFIX ]]; then
+    FOREIGN=1
+    PRIVATE_ONLY=1
+fi
 
 # What the interpreter needs besides itself is taken from the packages' own
 # dependencies; these are left out because they only carry tools, C headers of
@@ -90,10 +105,17 @@ FALLBACK_PACKAGES=(libc6 libbz2-1.0 libcrypt1 libdb5.3t64 libexpat1 libffi8 libg
     libpython$PYVER-minimal libpython$PYVER-stdlib python$PYVER python$PYVER-dev
     python$PYVER-minimal python$PYVER-venv python3-pip-whl python3-setuptools-whl
     media-types tzdata libstdc++6)
+# For another architecture: what raylib's window needs, as tools/install-system-deps.sh installs
+# it on the machine itself.
+GL_PACKAGES=(libgl1 libglx-mesa0 libgl1-mesa-dri libegl1 libegl-mesa0 libx11-6 libxrandr2
+    libxinerama1 libxcursor1 libxi6 libxext6)
+if ((FOREIGN)); then
+    TOP_PACKAGES+=("${GL_PACKAGES[@]}")
+fi
 
 # True if "$1" runs and is CPython $PYVER.
 is_wanted_python() {
-    "$1" -c 'import sys; sys.exit(sys.implementation.name != "cpython" or "%d.%d" % sys.version_info[:2] != sys.argv[1])' \
+    "${TARGET_RUN[@]}" "$1" -c 'import sys; sys.exit(sys.implementation.name != "cpython" or "%d.%d" % sys.version_info[:2] != sys.argv[1])' \
         "$PYVER" >/dev/null 2>&1
 }
 
@@ -101,10 +123,11 @@ is_wanted_python() {
 finish() {
     local py=$1
     if ((VERIFY)); then
-        "$SCRIPT_DIR/check-python.sh" --full --version "$PYVER" "$py" >&2 || die "verification of $py failed"
+        "$SCRIPT_DIR/check-python.sh" --full --version "$PYVER" --arch "$ARCH" "$py" >&2 \
+            || die "verification of $py failed"
     fi
-    log "using $py ($("$py" -c 'import sys; print(sys.version.split()[0])'))"
-    if ! "$py" -c 'import os, sys, sysconfig; sys.exit(not os.path.isfile(os.path.join(sysconfig.get_paths()["include"], "Python.h")))' 2>/dev/null; then
+    log "using $py ($("${TARGET_RUN[@]}" "$py" -c 'import sys; print(sys.version.split()[0])'))"
+    if ! "${TARGET_RUN[@]}" "$py" -c 'import os, sys, sysconfig; sys.exit(not os.path.isfile(os.path.join(sysconfig.get_paths()["include"], "Python.h")))' 2>/dev/null; then
         log "warning: $py has no Python.h where sysconfig says; building extensions with it will fail"
     fi
     printf '%s\n' "$py"
@@ -132,17 +155,20 @@ fi
 TOOLCHAIN=${QM_TOOLCHAIN:-$REPO/.toolchain}
 mkdir -p "$TOOLCHAIN"
 TOOLCHAIN=$(cd "$TOOLCHAIN" && pwd -P)
-ROOT=$TOOLCHAIN/python$PYVER           # unpacked Debian packages (usr/, etc/)
+ROOT=$TOOLCHAIN/python$PYVER$ARCH_SUFFIX   # unpacked Debian packages (usr/, etc/)
 PY=$ROOT/usr/bin/python$PYVER
 STAMP=$ROOT/.qm-installed
-APTDIR=$TOOLCHAIN/apt
-DEBDIR=$TOOLCHAIN/debs/python$PYVER
+APTDIR=$TOOLCHAIN/apt$ARCH_SUFFIX
+DEBDIR=$TOOLCHAIN/debs/python$PYVER$ARCH_SUFFIX
 STAMP_KEY="recipe=$RECIPE root=$ROOT"
+if ((FOREIGN)); then
+    TARGET_RUN=(bash "$SCRIPT_DIR/emulate.sh" --arch "$ARCH" --root "$ROOT")
+fi
 
 # The modules whose absence would mean a broken unpack or a library that failed
 # to load; also catches an interpreter that no longer starts (moved directory).
 quick_check() {
-    [[ -x $PY ]] && "$PY" -c '
+    [[ -x $PY ]] && "${TARGET_RUN[@]}" "$PY" -c '
 import sys
 assert "%d.%d" % sys.version_info[:2] == sys.argv[1], sys.version
 import ssl, sqlite3, ctypes, lzma, bz2, zlib, readline, decimal, venv
@@ -177,6 +203,7 @@ fi
 # -- host tools --------------------------------------------------------------
 need=()
 command -v patchelf >/dev/null || need+=(patchelf)
+((FOREIGN)) && ! command -v "qemu-$ARCH" >/dev/null && need+=(qemu-user)
 # pip and ssl in the private interpreter use the host's CA bundle.
 [[ -f /etc/ssl/certs/ca-certificates.crt ]] || need+=(ca-certificates)
 host_apt_install "${need[@]}"
@@ -190,7 +217,7 @@ resolve_packages() {
     local sim
     sim=$(apt-get "${APT_OPTS[@]}" -s -q --no-install-recommends install "${TOP_PACKAGES[@]}" 2>/dev/null) \
         || return 1
-    awk '$1 == "Inst" {print $2}' <<<"$sim" | sed 's/:amd64$//' | grep -vxF -f <(printf '%s\n' "${EXCLUDED_PACKAGES[@]}")
+    awk '$1 == "Inst" {print $2}' <<<"$sim" | sed "s/:$DEB_ARCH\$//" | grep -vxF -f <(printf '%s\n' "${EXCLUDED_PACKAGES[@]}")
 }
 if pkgs=$(resolve_packages) && [[ -n $pkgs ]]; then
     mapfile -t PACKAGES <<<"$pkgs"
@@ -218,13 +245,20 @@ REAL_PY=$(readlink -f "$PY")
 [[ -f $REAL_PY ]] || die "$PY missing after unpacking"
 
 # -- point the interpreter at the private libraries ------------------------------------
-patch_python_binary "$REAL_PY" "$(ls "$DEBDIR"/python${PYVER}-minimal_*.deb)" "$ROOT"
+if ((FOREIGN)); then
+    # qemu looks up the ELF interpreter, /lib/<ld.so>, under its root: merged /usr.
+    [[ -e $ROOT/lib ]] || ln -s usr/lib "$ROOT/lib"
+    [[ -f $ROOT/lib/$LDSO ]] || die "the ELF interpreter $LDSO is missing from $ROOT"
+else
+    patch_python_binary "$REAL_PY" "$(ls "$DEBDIR"/python${PYVER}-minimal_*.deb)" "$ROOT"
+fi
 link_multiarch_pyconfig "$ROOT/usr/include/python$PYVER"
 relocate_build_config "$REAL_PY" "$ROOT"
 
 # -- check and record ---------------------------------------------------------------
-quick_check || die "the installed interpreter fails its basic check: $("$PY" -c 'import ssl' 2>&1 | tail -n 3)"
-"$SCRIPT_DIR/check-python.sh" --version "$PYVER" "$PY" >&2 || die "the installed interpreter fails tools/check-python.sh"
+quick_check || die "the installed interpreter fails its basic check: $("${TARGET_RUN[@]}" "$PY" -c 'import ssl' 2>&1 | tail -n 3)"
+"$SCRIPT_DIR/check-python.sh" --version "$PYVER" --arch "$ARCH" "$PY" >&2 \
+    || die "the installed interpreter fails tools/check-python.sh"
 
 {
     printf '%s\n' "$STAMP_KEY"
@@ -234,5 +268,5 @@ quick_check || die "the installed interpreter fails its basic check: $("$PY" -c 
         dpkg-deb --show --showformat='${Package} ${Version}\n' "$deb"
     done
 } >"$STAMP"
-log "installed CPython $("$PY" -c 'import sys; print(sys.version.split()[0])') in $((SECONDS - START)) s"
+log "installed CPython $("${TARGET_RUN[@]}" "$PY" -c 'import sys; print(sys.version.split()[0])') in $((SECONDS - START)) s"
 finish "$PY"

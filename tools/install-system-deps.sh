@@ -6,10 +6,13 @@
 #   - the X client libraries that raylib's window layer loads at run time;
 #   - patchelf, which tools/install-python.sh uses to relocate the private interpreter;
 #   - qemu-user (qemu-x86_64), which runs the interpreter on an emulated processor without AVX2
-#     for the test of the modules' processor check.
+#     for the test of the modules' processor check;
+#   - with --arch aarch64: the cross compiler g++-aarch64-linux-gnu (and its binutils, whose
+#     objdump reads aarch64 code); qemu-user's qemu-aarch64 runs what it builds.
 #
-# Usage: tools/install-system-deps.sh [--check] [-h|--help]
+# Usage: tools/install-system-deps.sh [--check] [--arch ARCH] [-h|--help]
 #   --check   only report what is missing (exit 1 if anything is), install nothing
+#   --arch    also what building and testing for ARCH needs (x86_64, the default, or aarch64)
 #
 # Idempotent: packages that are already installed are left alone, and apt is not
 # touched at all when nothing is missing. Needs root (or sudo) to install. Runs on
@@ -42,6 +45,14 @@ CHECK_ONLY=0
 while (($#)); do
     case "$1" in
         --check) CHECK_ONLY=1 ;;
+        --arch)
+            case "${2:-}" in
+                x86_64) ;;
+                aarch64) PACKAGES+=(g++-aarch64-linux-gnu binutils-aarch64-linux-gnu) ;;
+                *) die "unknown architecture: ${2:-}" ;;
+            esac
+            shift
+            ;;
         -h | --help) sed -n '2,/^set -euo/{/^set -euo/d;s/^# \{0,1\}//;p}' "${BASH_SOURCE[0]}"; exit 0 ;;
         *) die "unknown argument: $1" ;;
     esac

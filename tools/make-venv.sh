@@ -12,7 +12,9 @@
 # (Debian's ensurepip would look for it in the system's /usr/share/python-wheels)
 # and upgraded from PyPI; a failed upgrade only warns, the bundled pip works.
 #
-# Environment: QM_PYVER, PYTHON and QM_TOOLCHAIN as for tools/install-python.sh.
+# Environment: QM_PYVER, QM_ARCH, PYTHON and QM_TOOLCHAIN as for tools/install-python.sh. A venv
+# of another architecture (QM_ARCH=aarch64) is made and checked under qemu-user
+# (tools/emulate.sh), and keeps the interpreter's own pip (no upgrade: pip is slow emulated).
 set -euo pipefail
 
 SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
@@ -25,20 +27,24 @@ VENV=$1
 
 BASE_PY=$("$SCRIPT_DIR/install-python.sh" | tail -n 1)
 [[ -n $BASE_PY ]] || die "tools/install-python.sh gave no interpreter"
-BASE_REAL=$("$BASE_PY" -c 'import os, sys; print(os.path.realpath(sys.executable))')
+RUN=()
+if [[ ${QM_ARCH:-x86_64} != x86_64 ]]; then
+    RUN=(bash "$SCRIPT_DIR/emulate.sh" --arch "$QM_ARCH" --python "$BASE_PY")
+fi
+BASE_REAL=$("${RUN[@]}" "$BASE_PY" -c 'import os, sys; print(os.path.realpath(sys.executable))')
 VPY=$VENV/bin/python
 
 # True if $VENV is a working venv of BASE_PY with pip.
 venv_ok() {
     [[ -f $VENV/pyvenv.cfg && -x $VPY ]] || return 1
     local base
-    base=$("$VPY" -c 'import os, sys; print(os.path.realpath(sys._base_executable))' 2>/dev/null) || return 1
+    base=$("${RUN[@]}" "$VPY" -c 'import os, sys; print(os.path.realpath(sys._base_executable))' 2>/dev/null) || return 1
     [[ $base == "$BASE_REAL" ]] || return 1
-    "$VPY" -m pip --version >/dev/null 2>&1
+    "${RUN[@]}" "$VPY" -m pip --version >/dev/null 2>&1
 }
 
 if venv_ok; then
-    log "reusing $VENV ($("$VPY" -m pip --version | cut -d' ' -f1-2))"
+    log "reusing $VENV ($("${RUN[@]}" "$VPY" -m pip --version | cut -d' ' -f1-2))"
     printf '%s\n' "$(cd "$VENV" && pwd -P)/bin/python"
     exit 0
 fi
@@ -54,32 +60,38 @@ if [[ -e $VENV ]]; then
 fi
 
 log "creating $VENV with $BASE_PY"
-"$BASE_PY" -m venv --without-pip "$VENV" >&2
+"${RUN[@]}" "$BASE_PY" -m venv --without-pip "$VENV" >&2
 VENV=$(cd "$VENV" && pwd -P)
 VPY=$VENV/bin/python
 
 # The pip wheel shipped with the interpreter: sysconfig's WHEEL_PKG_DIR (which
 # install-python.sh points at the private root), else ensurepip's own copy.
-WHEEL=$("$VPY" - <<'EOF'
+WHEEL=$("${RUN[@]}" "$VPY" - <<'EOF'
 import glob, os, sysconfig
 d = sysconfig.get_config_var("WHEEL_PKG_DIR") or ""
 found = sorted(glob.glob(os.path.join(d, "pip-*.whl"))) if d else []
 print(found[-1] if found else "")
 EOF
 )
-if [[ -n $WHEEL ]]; then
+if [[ -n $WHEEL ]] && ((${#RUN[@]})); then
+    # pip is pure Python, and running it emulated to install itself takes minutes: unpacked.
+    log "unpacking pip from $WHEEL"
+    "${RUN[@]}" "$VPY" -c 'import sys, sysconfig, zipfile
+zipfile.ZipFile(sys.argv[1]).extractall(sysconfig.get_paths()["purelib"])' "$WHEEL" >&2 \
+        || die "unpacking $WHEEL failed"
+elif [[ -n $WHEEL ]]; then
     log "installing pip from $WHEEL"
     # A pip wheel can run itself: python <wheel>/pip install <wheel>.
-    "$VPY" "$WHEEL/pip" install -q --no-index --no-cache-dir "$WHEEL" >&2 \
+    "${RUN[@]}" "$VPY" "$WHEEL/pip" install -q --no-index --no-cache-dir "$WHEEL" >&2 \
         || die "installing pip from $WHEEL failed"
 else
     log "installing pip with ensurepip"
-    "$VPY" -m ensurepip --default-pip >&2 || die "ensurepip failed"
+    "${RUN[@]}" "$VPY" -m ensurepip --default-pip >&2 || die "ensurepip failed"
 fi
 
 upgraded=0
 for attempt in 1 2; do
-    if "$VPY" -m pip install -q --upgrade pip >&2; then
+    if ((${#RUN[@]})) || "$VPY" -m pip install -q --upgrade pip >&2; then
         upgraded=1
         break
     fi
@@ -88,5 +100,5 @@ done
 ((upgraded)) || log "warning: could not upgrade pip from PyPI; keeping the bundled one"
 
 venv_ok || die "the new venv in $VENV does not work"
-log "ready: $VENV ($("$VPY" -m pip --version | cut -d' ' -f1-2))"
+log "ready: $VENV ($("${RUN[@]}" "$VPY" -m pip --version | cut -d' ' -f1-2))"
 printf '%s\n' "$VPY"

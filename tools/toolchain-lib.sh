@@ -23,10 +23,38 @@ select_pyver() {
     die "CPython $wanted is not supported (supported: ${SUPPORTED_PYVERS[*]})"
 }
 
+# The processor architectures the project builds for: x86-64, this machine's own, and aarch64,
+# built with Debian's cross compiler and run under qemu-user (tools/emulate.sh).
+SUPPORTED_ARCHS=(x86_64 aarch64)
+DEFAULT_ARCH=x86_64
+
+# The architecture to install for: $1 if given, else $QM_ARCH, else the default. Sets ARCH (as
+# uname -m names it), DEB_ARCH (Debian's name), MULTIARCH (the library and include folder), LDSO
+# (the ELF interpreter's file name) and ARCH_SUFFIX (empty for x86-64, else -<arch>: the private
+# roots and package folders of another architecture sit beside x86-64's under that suffix).
+select_arch() {
+    local wanted=${1:-${QM_ARCH:-$DEFAULT_ARCH}}
+    case "$wanted" in
+        x86_64) DEB_ARCH=amd64 LDSO=ld-linux-x86-64.so.2 ;;
+        aarch64) DEB_ARCH=arm64 LDSO=ld-linux-aarch64.so.1 ;;
+        *) die "architecture $wanted is not supported (supported: ${SUPPORTED_ARCHS[*]})" ;;
+    esac
+    ARCH=$wanted
+    MULTIARCH=$ARCH-linux-gnu
+    ARCH_SUFFIX=
+    [[ $ARCH == "$DEFAULT_ARCH" ]] || ARCH_SUFFIX=-$ARCH
+}
+
+# The command prefix that runs the interpreter being installed: empty for x86-64, and
+# tools/emulate.sh for another architecture (set by tools/install-python.sh).
+TARGET_RUN=()
+
 # Where the packages come from, the same for both interpreters.
 MIRROR=${QM_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 SUITE=${QM_DEBIAN_SUITE:-sid}
 SYSTEM_KEYRING=/usr/share/keyrings/debian-archive-keyring.gpg
+DEB_ARCH=amd64
+LDSO=ld-linux-x86-64.so.2
 MULTIARCH=x86_64-linux-gnu
 
 # Retry a command a few times with growing pauses (mirror hiccups in CI).
@@ -89,8 +117,8 @@ setup_private_apt() {
         -o "Dir::State=$dir/state"
         -o "Dir::State::status=/dev/null"
         -o "Dir::Cache=$dir/cache"
-        -o "APT::Architecture=amd64"
-        -o "APT::Architectures::=amd64"
+        -o "APT::Architecture=$DEB_ARCH"
+        -o "APT::Architectures::=$DEB_ARCH"
         -o "APT::Get::List-Cleanup=true"
         -o "Acquire::Retries=3"
         -o "Acquire::Languages=none"
@@ -215,8 +243,8 @@ update_private_apt() {
 # $1: the binary (symlinks resolved), $2: the .deb it comes from, $3: the root.
 patch_python_binary() {
     local binary=$1 deb=$2 root=$3 ldso short
-    ldso=$(readlink -f "$root/usr/lib/$MULTIARCH/ld-linux-x86-64.so.2")
-    [[ -f $ldso ]] || die "the private ld.so is missing ($root/usr/lib/$MULTIARCH/ld-linux-x86-64.so.2)"
+    ldso=$(readlink -f "$root/usr/lib/$MULTIARCH/$LDSO")
+    [[ -f $ldso ]] || die "the private ld.so is missing ($root/usr/lib/$MULTIARCH/$LDSO)"
     if _patch_interpreter "$binary" "$ldso"; then
         return 0
     fi
@@ -259,7 +287,7 @@ link_multiarch_pyconfig() {
 # $1: a python that runs (any), $2: the root, $3: the root it was copied from (optional).
 relocate_build_config() {
     local py=$1 root=$2 old_root=${3:-}
-    "$py" - "$root" "$root/usr/lib/python$PYVER" "$old_root" <<'PYEOF' >&2
+    "${TARGET_RUN[@]}" "$py" - "$root" "$root/usr/lib/python$PYVER" "$old_root" <<'PYEOF' >&2
 import glob, json, os, pprint, sys
 
 root, stdlib, old_root = sys.argv[1], sys.argv[2], sys.argv[3]

@@ -1,8 +1,10 @@
-"""The modules are built for AVX2 and FMA: on an older processor, importing one raises ImportError
-naming what is missing, before any AVX2 instruction runs. Checked for real by running the venv's
+"""On x86-64 the modules are built for AVX2 and FMA: on an older processor, importing one raises
+ImportError naming what is missing, before any AVX2 instruction runs. On aarch64 they are built
+for the Armv8-A baseline and import on every processor. Checked for real by running the venv's
 interpreter on processors emulated by qemu-user (tools/install-system-deps.sh installs it)."""
 
 import importlib.util
+import platform
 import re
 import shutil
 import subprocess
@@ -16,12 +18,26 @@ ZDISPATCH = "quelm_ui.fast.zsystem.zdispatch"
 QUELM_RAYLIB = "quelm_ui.fast.raylib.quelm_raylib"
 MODULES = [QMVECTOR2, ZDISPATCH, QUELM_RAYLIB]
 
+MACHINE = platform.machine()
+x86_64_only = pytest.mark.skipif(MACHINE != "x86_64", reason="the AVX2/FMA check is x86-64's")
+# The oldest processor the modules must run on, and one well above it.
+CAPABLE_PROCESSORS = {
+    "x86_64": ["Haswell"],
+    "aarch64": ["cortex-a53", "max"],  # Armv8.0 (no atomics, no dot product), and the newest
+}
+# Fused multiply-add and its vector forms: -ffp-contract=off must keep every a*b+c rounded twice.
+FUSED_MULTIPLY_ADD = {
+    "x86_64": re.compile(r"\bvfn?m(?:add|sub)\w*"),
+    "aarch64": re.compile(r"\b(?:fn?madd|fn?msub|fmla|fmls)\b"),
+}
+
 
 @pytest.fixture(scope="module")
 def qemu() -> str:
-    path = shutil.which("qemu-x86_64")
+    name = f"qemu-{MACHINE}"
+    path = shutil.which(name)
     if path is None:
-        pytest.fail("qemu-x86_64 is not installed: run tools/install-system-deps.sh")
+        pytest.fail(f"{name} is not installed: run tools/install-system-deps.sh")
     return path
 
 
@@ -35,6 +51,7 @@ def import_error_line(module: str, missing: str) -> str:
     return f"ImportError: {module} needs a processor with AVX2 and FMA; this one lacks {missing}"
 
 
+@x86_64_only
 @pytest.mark.no_leakcheck
 @pytest.mark.parametrize("module, cpu, missing", [
     (QMVECTOR2, "Nehalem", "AVX2, FMA"),
@@ -54,14 +71,15 @@ def test_older_processor_gets_import_error(qemu, module, cpu, missing):
 
 
 @pytest.mark.no_leakcheck
+@pytest.mark.parametrize("cpu", CAPABLE_PROCESSORS.get(MACHINE, []))
 @pytest.mark.parametrize("module, code, expected", [
     (QMVECTOR2, "print(m.QmVector2(1, 2) + m.QmVector2(3, 4.5))", "QmVector2(4.0, 6.5)"),
     (ZDISPATCH, "zs = m.ZSystem(); zs.mark_dirty(); print(zs.is_dirty, zs.get_active_requests())",
      "True []"),
     (QUELM_RAYLIB, "m.init_raylib_pointers({}); print(len(m.__pyx_capi__))", "30"),
 ])
-def test_capable_processor_imports_and_works(qemu, module, code, expected):
-    proc = run_on(qemu, "Haswell", f"import {module} as m\n{code}")
+def test_capable_processor_imports_and_works(qemu, cpu, module, code, expected):
+    proc = run_on(qemu, cpu, f"import {module} as m\n{code}")
     assert proc.returncode == 0, proc.stderr
     assert proc.stdout.splitlines() == [expected]
 
@@ -81,3 +99,23 @@ def test_no_module_code_runs_when_the_library_is_loaded(module):
                              check=True).stdout
     assert f" T PyInit_{module.rsplit('.', 1)[1]}\n" in symbols  # the symbol table is there
     assert DYNAMIC_INITIALISER.findall(symbols) == []
+
+
+def disassembler() -> str:
+    """objdump for this machine's code: the cross one first, as a host's own may not read it."""
+    for name in (f"{MACHINE}-linux-gnu-objdump", "objdump"):
+        if (path := shutil.which(name)) is not None:
+            return path
+    pytest.fail("objdump is not installed (binutils)")
+
+
+@pytest.mark.no_leakcheck
+@pytest.mark.parametrize("module", MODULES)
+def test_no_fused_multiply_add_in_the_module(module):
+    """a*b+c rounds twice in Python; GCC fuses it by default (into fmadd on aarch64, vfmadd with
+    -mfma), which changes the last bit of vector lengths, dot products and hit arithmetic."""
+    path = importlib.util.find_spec(module).origin
+    code = subprocess.run([disassembler(), "-d", "--no-show-raw-insn", path],
+                          capture_output=True, text=True, check=True).stdout
+    assert re.search(r"<PyInit_\w+>:", code)  # the disassembler read the code
+    assert FUSED_MULTIPLY_ADD[MACHINE].findall(code) == []

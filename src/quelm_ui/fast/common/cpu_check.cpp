@@ -1,10 +1,16 @@
-// Processor feature check, built for baseline x86-64 (no -mavx2/-mfma): it must run, and fail
-// cleanly, on exactly the processors that the rest of the code cannot run on.
+// Processor feature check, built for the architecture's baseline (on x86-64 without
+// -mavx2/-mfma): it must run, and fail cleanly, on exactly the processors that the rest of the
+// code cannot run on.
 #include "quelm_ui/fast/common/cpu_check.hpp"
 
+#if defined(__x86_64__)
 #include <cpuid.h>
+#endif
 
 namespace qm {
+
+#if defined(__x86_64__)
+
 namespace {
 
 constexpr unsigned kFmaBit = 1u << 12;     // CPUID leaf 1, ECX
@@ -75,5 +81,18 @@ PyObject* init_on_supported_cpu(const char* dotted_path, ModuleDefinitionFunc de
                  dotted_path, describe_missing(support));
     return nullptr;
 }
+
+#elif defined(__aarch64__)
+
+// The code is built for the Armv8-A baseline, Advanced SIMD included, which every aarch64
+// processor has: nothing to refuse.
+PyObject* init_on_supported_cpu(const char* /*dotted_path*/,
+                                ModuleDefinitionFunc definition) noexcept {
+    return definition();
+}
+
+#else
+#error "quelm_ui.fast is built for x86-64 and aarch64 only"
+#endif
 
 } // namespace qm

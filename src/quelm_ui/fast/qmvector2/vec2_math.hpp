@@ -1,16 +1,21 @@
-// Pure component-pair arithmetic on qm_vector2_t: both lanes in one SSE2 operation, with the
-// results plain IEEE double arithmetic gives per component.
+// Pure component-pair arithmetic on qm_vector2_t, with the results plain IEEE double arithmetic
+// gives per component: on x86-64 both lanes in one SSE operation (SSE2, and SSE4.1 for the
+// rounding), elsewhere one component at a time. Both paths give the same bits.
 #pragma once
 
 #include "quelm_ui/fast/qmvector2/qmvector2_api.hpp"
 
+#if defined(__x86_64__)
 #include <immintrin.h>
+#endif
 
 #include <cmath>
 
 namespace qm::vector2 {
 
 using Vec2 = qm_vector2_t;
+
+#if defined(__x86_64__)
 
 inline __m128d load(const Vec2& v) noexcept {
     return _mm_loadu_pd(&v.x);
@@ -69,6 +74,57 @@ inline double dot(const Vec2& a, const Vec2& b) noexcept {
     const __m128d products = _mm_mul_pd(load(a), load(b));
     return _mm_cvtsd_f64(_mm_add_sd(products, _mm_unpackhi_pd(products, products)));
 }
+
+#else
+
+inline Vec2 add(const Vec2& a, const Vec2& b) noexcept {
+    return Vec2{a.x + b.x, a.y + b.y};
+}
+inline Vec2 sub(const Vec2& a, const Vec2& b) noexcept {
+    return Vec2{a.x - b.x, a.y - b.y};
+}
+inline Vec2 mul(const Vec2& a, const Vec2& b) noexcept {
+    return Vec2{a.x * b.x, a.y * b.y};
+}
+inline Vec2 div(const Vec2& a, const Vec2& b) noexcept {
+    return Vec2{a.x / b.x, a.y / b.y};
+}
+inline Vec2 scale(const Vec2& a, double s) noexcept {
+    return Vec2{a.x * s, a.y * s};
+}
+inline Vec2 div_scalar(const Vec2& a, double s) noexcept {
+    return Vec2{a.x / s, a.y / s};
+}
+// Floor of the IEEE quotient, per component (rounding toward negative infinity).
+inline Vec2 floor_div(const Vec2& a, const Vec2& b) noexcept {
+    return Vec2{std::floor(a.x / b.x), std::floor(a.y / b.y)};
+}
+inline Vec2 floor_div_scalar(const Vec2& a, double s) noexcept {
+    return Vec2{std::floor(a.x / s), std::floor(a.y / s)};
+}
+// Sign bit flipped (0.0 becomes -0.0).
+inline Vec2 negate(const Vec2& a) noexcept {
+    return Vec2{-a.x, -a.y};
+}
+// Sign bit cleared.
+inline Vec2 absolute(const Vec2& a) noexcept {
+    return Vec2{std::fabs(a.x), std::fabs(a.y)};
+}
+// Rounded toward zero, held as doubles (1e300 stays 1e300).
+inline Vec2 truncate(const Vec2& a) noexcept {
+    return Vec2{std::trunc(a.x), std::trunc(a.y)};
+}
+// x*x + y*y, squares formed per component then added x-term plus y-term (-ffp-contract=off keeps
+// the two roundings: no fused multiply-add).
+inline double length_squared(const Vec2& a) noexcept {
+    return a.x * a.x + a.y * a.y;
+}
+inline double dot(const Vec2& a, const Vec2& b) noexcept {
+    return a.x * b.x + a.y * b.y;
+}
+
+#endif
+
 // Exact comparison, x first (0.0 equals -0.0; a NaN component equals nothing).
 inline bool equal(const Vec2& a, const Vec2& b) noexcept {
     return a.x == b.x && a.y == b.y;
