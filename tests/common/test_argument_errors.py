@@ -52,6 +52,7 @@ def vectorcall_with_kwnames(func, *values, kwnames):
     (lambda: vectorcall_with_kwnames(QmVector2, 1, 2, kwnames=("x",)), TypeError,
      "__init__() got an unexpected keyword argument 'x'"),
     (lambda: ZSystem(**{1: 2}), TypeError, "__cinit__() keywords must be strings"),
+    (lambda: ZSystem.__new__(ZSystem, **{1: 2}), TypeError, "__cinit__() keywords must be strings"),
     # C-typed parameters are converted first, then argument types are checked in order.
     (lambda: ZSystem().cycle(1, FailingBool(), False, False, False), Boom, "__bool__"),
     (lambda: ZSystem().cycle(mouse_pos=1, wheel_down=FailingBool(), mouse_down=0, mouse_up=0,

@@ -7,6 +7,7 @@ import pytest
 
 from bridge_fakes import RenderTexture, Shader, Texture, f32
 from quelm_ui.fast.qmrect.qmrect import QmRect
+from quelm_ui.fast.qmshader.qmshader import QmShader
 from quelm_ui.fast.qmvector2.qmvector2 import QmVector2
 
 TEX = Texture()
@@ -149,6 +150,18 @@ def test_tuple_positions_narrow_without_offset(rl, fake, position, expected):
 def test_rectangle_tuples(rl, fake, rect, expected):
     rl.draw_texture_rec(TEX, rect, (0, 0), (1, 2, 3))
     assert fake.calls()[0][2] == expected
+
+
+@pytest.mark.parametrize("call", [
+    lambda rl: rl.draw_texture_rec(TEX, (0, 10**400, 1, 1), (0, 0), (1, 2, 3)),
+    lambda rl: rl.draw_texture_rec(TEX, (0, 0, 1, 1), (-10**400, 0), (1, 2, 3)),
+    lambda rl: rl.clear_background((1, 10**400, 3)),
+    lambda rl: rl.set_qmshader_value_vec4_tuple(QmShader(4, 0x2000), 1, (0, 0, 10**400, 0)),
+], ids=["rectangle", "position", "colour", "shader value"])
+def test_an_int_too_large_for_a_double_fails_the_conversion(rl, fake, call):
+    with pytest.raises(OverflowError, match="^int too large to convert to float$"):
+        call(rl)
+    assert fake.calls() == []
 
 
 def test_the_first_failing_rectangle_item_stops_the_conversion(rl, fake):
