@@ -29,13 +29,32 @@ int warn_on_version_mismatch(const ModuleInfo& info) noexcept {
     return PyErr_WarnEx(nullptr, message, 1);
 }
 
-// 1 when `module` is the module object that was initialised, 0 when it is another, -1 with an
-// error set.
-int is_initialised_module(PyObject* module) noexcept {
+enum class Initialised { Same, Other, Gone, Error };
+
+// Whether `module` is the module object that was initialised, another live one, or whether that
+// one is gone (its weak reference dead).
+Initialised compare_initialised(PyObject* module) noexcept {
     PyObject* referent = nullptr;
-    const int alive = PyWeakref_GetRef(g_initialised_ref, &referent);
+    if (PyWeakref_GetRef(g_initialised_ref, &referent) < 0) {
+        return Initialised::Error;
+    }
     Py_XDECREF(referent);
-    return alive < 0 ? -1 : (referent == module ? 1 : 0);
+    if (!referent) {
+        return Initialised::Gone;
+    }
+    return referent == module ? Initialised::Same : Initialised::Other;
+}
+
+// As compare_initialised, but an initialised module object that only garbage keeps alive (an
+// import that failed after exec succeeded leaves it in its traceback's reference cycle, out of
+// sys.modules) counts as gone once a collection has freed it.
+Initialised find_initialised(PyObject* module) noexcept {
+    const Initialised found = compare_initialised(module);
+    if (found != Initialised::Other) {
+        return found;
+    }
+    PyGC_Collect();
+    return compare_initialised(module);
 }
 
 // Runs the checks and the body; on success remembers `module` as the initialised one.
@@ -82,18 +101,21 @@ int run_module_exec(PyObject* module, const ModuleInfo& info, ModuleExecBody bod
     if (module == g_executing_module) {
         return 0; // re-entered from the body: the running exec finishes the work
     }
-    if (g_initialised_ref || g_executing_module) {
-        const int same = g_initialised_ref ? is_initialised_module(module) : 0;
-        if (same > 0) {
-            return 0;
-        }
-        if (same == 0) {
-            PyErr_Format(
-                PyExc_RuntimeError,
-                "Module '%s' has already been imported. Re-initialisation is not supported.",
-                info.short_name);
-        }
-    } else if (execute_once(module, info, body, release_state) == 0) {
+    Initialised found = g_initialised_ref ? find_initialised(module) : Initialised::Gone;
+    if (found == Initialised::Gone) {
+        // Nothing initialised, or the module object that was is gone: a fresh exec replaces
+        // every step's state.
+        Py_CLEAR(g_initialised_ref);
+        found = g_executing_module ? Initialised::Other : Initialised::Gone;
+    }
+    if (found == Initialised::Same) {
+        return 0;
+    }
+    if (found == Initialised::Other) {
+        PyErr_Format(PyExc_RuntimeError,
+                     "Module '%s' has already been imported. Re-initialisation is not supported.",
+                     info.short_name);
+    } else if (found == Initialised::Gone && execute_once(module, info, body, release_state) == 0) {
         return 0;
     }
     char entry[256];
