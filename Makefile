@@ -161,12 +161,13 @@ ASAN_NOT_RUN := --ignore=tests/common/test_cpu_check.py
 asan: $(ASAN_BUILD_STAMP)
 	$(SANITIZER_ENV) $(ASAN_PY) -m pytest $(ASAN_NOT_RUN) $(PYTEST_ARGS)
 
-# The CI stage: the module suites, then the robustness run, under the sanitizers. The robustness
-# run uses this build as it is (no release build on the way) through $(ASAN_PY), with
-# $(SANITIZER_ENV) as its environment prefix; its line is the last of the recipe.
+# The CI stage: the module suites, then the robustness run and the exhaustion sweep, under the
+# sanitizers. Both use this build as it is (no release build on the way) through $(ASAN_PY),
+# with $(SANITIZER_ENV) as their environment prefix.
 asan-test: $(ASAN_BUILD_STAMP)
 	$(SANITIZER_ENV) $(ASAN_PY) -m pytest -q $(ASAN_NOT_RUN) $(PYTEST_ARGS) $(MODULE_SUITES)
 	$(MAKE) --no-print-directory robustness ROBUST_PYTHON=$(ASAN_PY) ROBUST_DEPS= ROBUST_ENV='$(SANITIZER_ENV)'
+	$(MAKE) --no-print-directory oom-sweep OOM_PYTHON=$(ASAN_PY) OOM_DEPS= OOM_ENV='$(SANITIZER_ENV)'
 
 # The debug interpreter (Py_DEBUG: reference totals, assertions inside the C API) with its own
 # venv and build tree; the module suites run under -X dev with the exact leak check, which
@@ -275,3 +276,15 @@ clean:
 
 distclean: clean
 	rm -rf .venv .venv-* .toolchain
+
+# ---- Out of memory: the exhaustion sweep ----
+.PHONY: oom-sweep
+
+# Every callable of the robustness catalogue and every module import, with each allocation in
+# turn failing, one forked child per failure point (tests/robustness/exhaust.py). The sanitizer
+# stage passes its interpreter, environment prefix and OOM_DEPS= as for the robustness run.
+OOM_PYTHON ?= $(PY)
+OOM_ENV    ?=
+OOM_DEPS   ?= build
+oom-sweep: $(OOM_DEPS)
+	$(OOM_ENV) $(OOM_PYTHON) tests/robustness/exhaust.py $(OOM_ARGS)
