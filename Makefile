@@ -277,8 +277,8 @@ clean:
 distclean: clean
 	rm -rf .venv .venv-* .toolchain
 
-# ---- Out of memory: the exhaustion sweep ----
-.PHONY: oom-sweep
+# ---- Out of memory: the exhaustion sweep, and line and branch coverage ----
+.PHONY: oom-sweep coverage
 
 # Every callable of the robustness catalogue and every module import, with each allocation in
 # turn failing, one forked child per failure point (tests/robustness/exhaust.py). The sanitizer
@@ -288,3 +288,31 @@ OOM_ENV    ?=
 OOM_DEPS   ?= build
 oom-sweep: $(OOM_DEPS)
 	$(OOM_ENV) $(OOM_PYTHON) tests/robustness/exhaust.py $(OOM_ARGS)
+
+# A Debug build instrumented for gcov in its own venv and build tree: the module suites and the
+# exhaustion sweep run on it, then tools/coverage.py prints line and branch coverage per file of
+# src/quelm_ui/fast/ and fails below the floors it holds. QM_COVERAGE=1 makes the sweep's forked
+# children leave through exit(), which writes the counters.
+COV_VENV        := .venv-cov$(VSUFFIX)
+COV_PY          := $(COV_VENV)/bin/python
+COV_STAMP       := $(COV_VENV)/.deps-stamp
+COV_BUILD_DIR   := build/coverage$(VSUFFIX)
+COV_BUILD_STAMP := $(COV_BUILD_DIR)/.install-stamp
+
+$(COV_STAMP): tools/requirements-dev.txt tools/requirements-coverage.txt tools/install-python.sh \
+              tools/toolchain-lib.sh tools/make-venv.sh
+	bash tools/make-venv.sh $(COV_VENV) >/dev/null
+	$(COV_PY) -m pip install --quiet --upgrade -r tools/requirements-dev.txt \
+	    -r tools/requirements-coverage.txt
+	touch $@
+
+$(COV_BUILD_STAMP): $(COV_STAMP) $(SOURCES)
+	$(COV_PY) -m pip install --quiet --no-build-isolation --no-deps --force-reinstall \
+	    -Cbuild-dir=$(COV_BUILD_DIR) -Ccmake.build-type=Debug -Ccmake.define.QM_COVERAGE=ON .
+	@touch $@
+
+coverage: $(COV_BUILD_STAMP)
+	find $(COV_BUILD_DIR) -name '*.gcda' -delete
+	QM_COVERAGE=1 $(COV_PY) -m pytest -q -p no:cacheprovider $(PYTEST_ARGS) $(MODULE_SUITES)
+	QM_COVERAGE=1 $(COV_PY) tests/robustness/exhaust.py
+	$(COV_PY) tools/coverage.py $(COV_BUILD_DIR)
