@@ -40,6 +40,9 @@ import quelm_ui.fast.qmparam.qmparam  # noqa: F401
 import quelm_ui.fast.qmrendertex.qm_render_tex  # noqa: F401
 import quelm_ui.fast.qmshader.qmshader  # noqa: F401
 import quelm_ui.fast.quelmcache.quelmcache  # noqa: F401
+# The scripts beside this one: the installed-wheel check runs it under PYTHONSAFEPATH, which
+# leaves the script's folder off sys.path.
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from forking import EXIT_SYSTEM_ERROR, describe_status, excerpt, prepare_parent, run_pool
 from quelm_ui.fast.qmrect.qmrect import QmRect
 from quelm_ui.fast.quelmcobj.quelmcobj import QuelmCobject

@@ -30,6 +30,9 @@ import weakref
 
 import numpy as np
 
+# The scripts beside this one: the installed-wheel check runs it under PYTHONSAFEPATH, which
+# leaves the script's folder off sys.path.
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from forking import EXIT_SYSTEM_ERROR, describe_status, excerpt, prepare_parent, run_pool
 
 import quelm_ui.core.modules as md
