@@ -14,9 +14,9 @@ import sys
 from pathlib import Path
 
 # The floors the coverage stage holds, in percent of src/quelm_ui/fast/ (the module suites and
-# the exhaustion sweep reach 96.9% of lines and 87.2% of branches).
-MIN_LINES = 96.5
-MIN_BRANCHES = 86.5
+# the exhaustion sweep reach 97.0% of lines and 87.2% of branches).
+MIN_LINES = 96.8
+MIN_BRANCHES = 87.0
 
 ROOT = Path(__file__).resolve().parent.parent
 
