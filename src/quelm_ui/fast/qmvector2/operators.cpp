@@ -91,8 +91,8 @@ PyObject* scaling(PyObject* a, PyObject* b, const char* operation) noexcept {
 // `+=`, `-=` and `*=`: a vector right operand only; the left vector changes and is returned.
 template <PairOp Op>
 PyObject* in_place(PyObject* a, PyObject* b, const char* operation) noexcept {
-    if (!is_vector(a)) {
-        Py_RETURN_NOTIMPLEMENTED;
+    if (!is_vector(a)) {          // GCOVR_EXCL_BR_LINE: see below
+        Py_RETURN_NOTIMPLEMENTED; // GCOVR_EXCL_LINE: in-place slots run on their own type only
     }
     if (require_vector(b, "other") < 0) {
         return fail(operation);
