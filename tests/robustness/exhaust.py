@@ -358,10 +358,53 @@ def planted_swallow(ctx):
     return "planted swallow()", thunk
 
 
+# Second argument sets, where the catalogue's valid one leaves allocations on another path.
+
+def request_by_keyword(ctx):
+    """ZRequest() with a keyword: the arguments laid out as a vectorcall."""
+    from quelm_ui.fast.zsystem.zdispatch import ZRequest
+    owner, callback = ctx.owner(), ctx.callback()
+    return "ZRequest(owner, on_click_func=callback)", \
+        lambda: ZRequest(owner, on_click_func=callback)
+
+
+class Registering(QuelmCobject):
+    """An owner whose first rectangle lookup registers one more request with its dispatcher."""
+
+    pending = None
+
+    def get_qmrect(self):
+        if self.pending is not None:
+            (system, request), self.pending = self.pending, None
+            type(system).add(system, request)
+        return QuelmCobject.get_qmrect(self)
+
+
+def registry_grown_in_rebuild(ctx):
+    """A rebuild during which owner code registers a request: it stays after the survivors."""
+    from quelm_ui.fast.zsystem.zdispatch import ZRequest, ZSystem
+    system = ZSystem()
+    ctx.systems.append(system)
+    owner = Registering(QmRect(0, 0, 10, 10), 1)
+    ctx.owners.append(owner)  # requests hold their owner weakly
+    request = ZRequest(owner, *(ctx.callback() for _ in range(6)))
+    owner._z_request = request
+    ctx.requests.append(request)
+    owner.pending = (system, ctx.request(fresh=True))
+    ZSystem.add(system, request)
+    return "ZSystem.get_active_requests(<registry grown in the rebuild>)", \
+        lambda: ZSystem.get_active_requests(system)
+
+
+SECOND_SETS = [("ZRequest() by keyword", request_by_keyword),
+               ("ZSystem.get_active_requests, registry grown", registry_grown_in_rebuild)]
+
+
 def catalogue(plant=False):
     import run
     tables = run.warm_up()
     targets = run.build_targets(tables)
+    targets += [run.Target(name, make) for name, make in SECOND_SETS]
     if plant:
         targets.append(run.Target("planted swallow", planted_swallow))
     return tables, {t.name: t for t in targets}
