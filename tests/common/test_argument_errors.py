@@ -51,6 +51,13 @@ def vectorcall_with_kwnames(func, *values, kwnames):
      "__init__() keywords must be strings"),
     (lambda: vectorcall_with_kwnames(QmVector2, 1, 2, kwnames=("x",)), TypeError,
      "__init__() got an unexpected keyword argument 'x'"),
+    # A native caller's keyword names go unchecked: a parameter named twice, a name not a str.
+    (lambda: vectorcall_with_kwnames(QmVector2.distance_to, QmVector2(), 1, 2,
+                                     kwnames=("other", "other")), TypeError,
+     "distance_to() got multiple values for keyword arguments"),
+    (lambda: vectorcall_with_kwnames(QmVector2.distance_to, QmVector2(), 1, 2,
+                                     kwnames=("other", 1)), TypeError,
+     "distance_to() keywords must be strings"),
     (lambda: ZSystem(**{1: 2}), TypeError, "__cinit__() keywords must be strings"),
     (lambda: ZSystem.__new__(ZSystem, **{1: 2}), TypeError, "__cinit__() keywords must be strings"),
     # C-typed parameters are converted first, then argument types are checked in order.

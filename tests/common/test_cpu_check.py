@@ -60,6 +60,7 @@ def import_error_line(module: str, missing: str) -> str:
     (QMVECTOR2, "SandyBridge", "AVX2, FMA"),
     (QMVECTOR2, "Haswell,-avx2", "AVX2"),
     (QMVECTOR2, "Haswell,-fma", "FMA"),
+    (QMVECTOR2, "Haswell,-avx", "AVX"),
     # No XSAVE: the operating system cannot have enabled the YMM registers.
     (QMVECTOR2, "Haswell,-xsave", "operating-system support for the AVX registers"),
 ])

@@ -49,6 +49,11 @@ class ListSub(list):
     pass
 
 
+class LengthlessList(list):
+    def __len__(self):
+        raise ZeroDivisionError("no length here")
+
+
 @pytest.mark.parametrize("args, expected", [
     ((), (0.0, 0.0)),
     ((3, 4), (3.0, 4.0)),
@@ -89,6 +94,8 @@ def test_constructor_rejects(args, kwargs, message):
     ((2**2000, 1), OverflowError),
     ((RaisingFloat(), 1), ZeroDivisionError),
     (([1, "b"],), TypeError),
+    ((["a", 1],), TypeError),
+    ((LengthlessList([1, 2]),), ZeroDivisionError),
     ((PygameLike("a", 1),), TypeError),
 ])
 def test_component_conversion_errors_propagate(args, error):

@@ -198,6 +198,8 @@ def test_a_missing_texture_attribute_stops_the_read(rl, fake):
 @pytest.mark.parametrize("fields, error, message", [
     ({"id": -1}, OverflowError, "can't convert negative value to unsigned int"),
     ({"id": 2**32}, OverflowError, "value too large to convert to unsigned int"),
+    ({"id": 2**64}, OverflowError, "Python int too large to convert to C unsigned long"),
+    ({"id": "1"}, TypeError, "an integer is required"),
     ({"width": 2**31}, OverflowError, "value too large to convert to int"),
     ({"height": -(2**31) - 1}, OverflowError, "value too large to convert to int"),
     ({"mipmaps": "1"}, TypeError, "an integer is required"),
@@ -240,6 +242,8 @@ def test_a_render_texture_without_depth_is_not_drawn_into(rl, fake):
         rl.begin_texture_mode(RenderTexture(id=-1))
     with pytest.raises(OverflowError, match="^value too large to convert to int$"):
         rl.begin_texture_mode(RenderTexture(depth=Texture(width=2**31)))
+    with pytest.raises(OverflowError, match="^value too large to convert to int$"):
+        rl.begin_texture_mode(RenderTexture(texture=Texture(height=2**31)))
     assert fake.calls() == []
 
 

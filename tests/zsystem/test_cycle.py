@@ -310,6 +310,16 @@ def test_failing_link_ends_the_cycle():
     assert log == [("hover", "A")]
 
 
+def test_failing_link_of_the_pressed_request_keeps_the_press():
+    zs, log, make_target, scene = fresh_scene()
+    frame(zs, *A, "down")
+    scene["A"].request.__setstate__((lambda: 1 / 0,) + (None,) * 6)
+    with pytest.raises(ZeroDivisionError):
+        frame(zs, *NOWHERE, "up")
+    assert log == [("hover", "A"), ("click", "A")]
+    assert zs.clicked_request is scene["A"].request
+
+
 def test_failed_rebuild_stops_the_cycle_and_stays_dirty(entries_of):
     zs, log, make_target, scene = fresh_scene()
     scene["B"].owner.set_param_value("z", "high")
