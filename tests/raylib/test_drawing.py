@@ -5,6 +5,7 @@ from __future__ import annotations
 
 import builtins
 import contextlib
+import gc
 import sys
 
 import pytest
@@ -389,6 +390,9 @@ def test_arguments_keep_their_reference_counts(rl, fake):
     texture, source, position, color = Texture(), (0, 0, 4, 4), (1, 2), (1, 2, 3)
     vector, rect = QmVector2(1, 2), QmRect(1, 2, 3, 4)
     objects = (texture, source, position, color, vector, rect, rl._base_color_qmvec_ez)
+    # Earlier tests' garbage (tracebacks' frames) may hold the shared tuple constants: collected
+    # now, not in the middle of the count.
+    gc.collect()
     before = [sys.getrefcount(obj) for obj in objects]
     for _ in range(20):
         rl.draw_texture_rec(texture, source, position, color)
