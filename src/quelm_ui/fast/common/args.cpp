@@ -22,7 +22,9 @@ PyObject* find_keyword(const ArgSpec& spec, Py_ssize_t index, PyObject* const* k
                        PyObject* kwnames) noexcept {
     const Py_ssize_t nkw = PyTuple_GET_SIZE(kwnames);
     for (Py_ssize_t k = 0; k < nkw; ++k) {
+        // GCOVR_EXCL_BR_START: the type assert inside the item macro
         PyObject* key = PyTuple_GET_ITEM(kwnames, k);
+        // GCOVR_EXCL_BR_STOP
         if (PyUnicode_Check(key) && PyUnicode_EqualToUTF8(key, spec.names[index])) {
             return kwvalues[k];
         }
@@ -34,7 +36,9 @@ PyObject* find_keyword(const ArgSpec& spec, Py_ssize_t index, PyObject* const* k
 void report_bad_keyword(const ArgSpec& spec, Py_ssize_t nargs, PyObject* kwnames) noexcept {
     const Py_ssize_t nkw = PyTuple_GET_SIZE(kwnames);
     for (Py_ssize_t k = 0; k < nkw; ++k) {
+        // GCOVR_EXCL_BR_START: the type assert inside the item macro
         PyObject* key = PyTuple_GET_ITEM(kwnames, k);
+        // GCOVR_EXCL_BR_STOP
         if (!PyUnicode_Check(key)) {
             err::keywords_not_strings(spec.func);
             return;
@@ -111,7 +115,9 @@ int refuse_keywords(const char* func, PyObject* keywords) noexcept {
     bool all_strings = true;
     if (PyTuple_Check(keywords)) {
         for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(keywords); ++k) {
+            // GCOVR_EXCL_BR_START: the type assert inside the item macro
             last = PyTuple_GET_ITEM(keywords, k);
+            // GCOVR_EXCL_BR_STOP
             all_strings = all_strings && PyUnicode_Check(last);
         }
     } else {
@@ -161,7 +167,9 @@ int parse_tuple_args(const ArgSpec& spec, PyObject* args, PyObject* kwargs,
     const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
     const Py_ssize_t nkw = kwargs ? PyDict_GET_SIZE(kwargs) : 0;
     if (nkw == 0) {
+        // GCOVR_EXCL_BR_START: the type assert inside the item macro
         return parse_args(spec, &PyTuple_GET_ITEM(args, 0), nargs, nullptr, out);
+        // GCOVR_EXCL_BR_STOP
     }
     // Lay the call out as a vectorcall: positionals, then the keyword values, with their names
     // in a tuple.
@@ -174,7 +182,9 @@ int parse_tuple_args(const ArgSpec& spec, PyObject* args, PyObject* kwargs,
     int result = -1;
     if (kwnames) {
         for (Py_ssize_t i = 0; i < nargs; ++i) {
+            // GCOVR_EXCL_BR_START: the type assert inside the item macro
             stack[i] = PyTuple_GET_ITEM(args, i);
+            // GCOVR_EXCL_BR_STOP
         }
         PyObject* key = nullptr;
         PyObject* value = nullptr;

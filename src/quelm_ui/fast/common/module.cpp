@@ -112,7 +112,9 @@ int run_module_exec(PyObject* module, const ModuleInfo& info, ModuleExecBody bod
         // Nothing initialised, or the module object that was is gone: a fresh exec replaces
         // every step's state.
         Py_CLEAR(g_initialised_ref);
+        // GCOVR_EXCL_BR_START: no module's imports lead back to itself
         found = g_executing_module ? Initialised::Other : Initialised::Gone;
+        // GCOVR_EXCL_BR_STOP
     }
     if (found == Initialised::Same) { // GCOVR_EXCL_BR_LINE: see below
         return 0; // GCOVR_EXCL_LINE: the import system runs exec once per module object

