@@ -7,7 +7,7 @@ import pytest
 
 from quelm_ui.fast.qmvector2.qmvector2 import QmVector2
 from quelm_ui.fast.raylib import quelm_raylib
-from quelm_ui.fast.zsystem.zdispatch import ZSystem
+from quelm_ui.fast.zsystem.zdispatch import ZRequest, ZSystem
 
 
 class Boom(Exception):
@@ -36,6 +36,12 @@ def vectorcall_with_kwnames(func, *values, kwnames):
     # Without parameters: keywords are refused before positionals are counted.
     (lambda: QmVector2(1, 2).to_int(1, bogus=1), TypeError, "to_int() takes no keyword arguments"),
     (lambda: ZSystem().mark_dirty(1, x=1), TypeError, "mark_dirty() takes no keyword arguments"),
+    (lambda: ZSystem().mark_dirty(1), TypeError, "mark_dirty() takes no arguments (1 given)"),
+    (lambda: ZSystem().__reduce__(1), TypeError, "__reduce__() takes no arguments (1 given)"),
+    (lambda: ZSystem().__setstate__(), TypeError,
+     "__setstate__() takes exactly 1 positional argument (0 given)"),
+    (lambda: ZRequest.__new__(ZRequest).__setstate__(), TypeError,
+     "__setstate__() takes exactly 1 positional argument (0 given)"),
     (lambda: quelm_raylib.end_drawing(1, x=1), TypeError,
      "end_drawing() takes no keyword arguments"),
     # A method called on its type without an instance.

@@ -132,6 +132,7 @@ def test_blend_modes_are_32_bit_integers(rl, fake, mode, expected):
     (-(2**31) - 1, OverflowError, "value too large to convert to int"),
     ("1", TypeError, "an integer is required"),
     (None, TypeError, "an integer is required"),
+    ([], TypeError, "an integer is required"),
 ])
 def test_bad_blend_modes(rl, fake, mode, error, message):
     with pytest.raises(error, match=f"^{message}$"):

@@ -753,6 +753,8 @@ class LookupFails(ZSystem):
 
 
 class OverridesFail(ZSystem):
+    __slots__ = ()  # a Python subclass without an instance dict
+
     def add(self, z_request):
         raise ZeroDivisionError("no add")
 
@@ -784,9 +786,17 @@ def test_a_failing_override_or_lookup_fails_the_native_call(system_table, cls, n
     assert registry(zs) == []
 
 
-def test_plain_instances_never_dispatch(system_table):
+class WithoutOverrides(ZSystem):
+    pass
+
+
+@pytest.mark.parametrize("cls", [ZSystem, WithoutOverrides])
+def test_plain_instances_never_dispatch(system_table, cls):
     zs, log, make_target = fresh()
+    zs = cls()
     assert system_table.mark_dirty(zs, 0) is None and zs.is_dirty is True
+    assert system_table.get_active_requests(zs, 0) == []
+    assert system_table.cycle(zs, QmVector2(1, 1), 0, 0, 0, 0, 0) is None
 
 
 # ---- pickling ----
