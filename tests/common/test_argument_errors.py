@@ -55,6 +55,8 @@ def vectorcall_with_kwnames(func, *values, kwnames):
      "__init__() keywords must be strings"),
     (lambda: vectorcall_with_kwnames(QmVector2, 1, 2, kwnames=(1,)), TypeError,
      "__init__() keywords must be strings"),
+    (lambda: vectorcall_with_kwnames(QmVector2, 1, 2, kwnames=(1, "y")), TypeError,
+     "__init__() keywords must be strings"),
     (lambda: vectorcall_with_kwnames(QmVector2, 1, 2, kwnames=("x",)), TypeError,
      "__init__() got an unexpected keyword argument 'x'"),
     # A native caller's keyword names go unchecked: a parameter named twice, a name not a str.

@@ -54,6 +54,16 @@ class LengthlessList(list):
         raise ZeroDivisionError("no length here")
 
 
+class ItemlessList(list):
+    def __getitem__(self, index):
+        raise ZeroDivisionError("no item here")
+
+
+class PygameLikeWithoutY(PygameLike):
+    def __init__(self, x):
+        self.x = x
+
+
 @pytest.mark.parametrize("args, expected", [
     ((), (0.0, 0.0)),
     ((3, 4), (3.0, 4.0)),
@@ -96,6 +106,8 @@ def test_constructor_rejects(args, kwargs, message):
     (([1, "b"],), TypeError),
     ((["a", 1],), TypeError),
     ((LengthlessList([1, 2]),), ZeroDivisionError),
+    ((ItemlessList([1, 2]),), ZeroDivisionError),
+    ((PygameLikeWithoutY(1),), AttributeError),
     ((PygameLike("a", 1),), TypeError),
 ])
 def test_component_conversion_errors_propagate(args, error):

@@ -244,6 +244,8 @@ def test_a_render_texture_without_depth_is_not_drawn_into(rl, fake):
         rl.begin_texture_mode(RenderTexture(depth=Texture(width=2**31)))
     with pytest.raises(OverflowError, match="^value too large to convert to int$"):
         rl.begin_texture_mode(RenderTexture(texture=Texture(height=2**31)))
+    with pytest.raises(AttributeError, match="texture"):
+        rl.begin_texture_mode(Recorded([], id=9))
     assert fake.calls() == []
 
 
@@ -280,6 +282,7 @@ def test_shader_id_is_read_before_locs(rl, fake):
     (Shader(1, -1), OverflowError, "can't convert negative value to size_t"),
     (Shader(1, 2**64), OverflowError, None),
     (Shader(1, "0x10"), TypeError, "an integer is required"),
+    (Recorded([], id=1), AttributeError, None),
 ])
 def test_bad_shader_values(rl, fake, shader, error, message):
     with pytest.raises(error) as info:

@@ -116,8 +116,13 @@ class BoolFromInt:
         return True
 
 
+class IntFails:
+    def __int__(self):
+        raise ZeroDivisionError("no int")
+
+
 @pytest.mark.parametrize("mode, expected", [
-    (0, 0), (2**31 - 1, 2**31 - 1), (-(2**31), -(2**31)), (3.9, 3), (True, 1),
+    (0, 0), (2**31 - 1, 2**31 - 1), (-(2**31), -(2**31)), (3.9, 3), (True, 1), (-1.5, -1),
     # __int__ giving a strict int subclass: deprecated, still taken.
     pytest.param(BoolFromInt(), 1, marks=pytest.mark.filterwarnings(
         "ignore:__int__ returned non-int:DeprecationWarning")),
@@ -133,6 +138,7 @@ def test_blend_modes_are_32_bit_integers(rl, fake, mode, expected):
     ("1", TypeError, "an integer is required"),
     (None, TypeError, "an integer is required"),
     ([], TypeError, "an integer is required"),
+    (IntFails(), ZeroDivisionError, "no int"),
 ])
 def test_bad_blend_modes(rl, fake, mode, error, message):
     with pytest.raises(error, match=f"^{message}$"):

@@ -222,7 +222,8 @@ def test_unpickle_applies_state_in_alphabetical_order():
     assert [getattr(request, name) for name in STATE_ORDER] == list(values[1:])
 
 
-@pytest.mark.parametrize("checksum, shown", [(1, "0x1"), (0x80e39c9, "0x80e39c9"), (-5, "0x-5")])
+@pytest.mark.parametrize("checksum, shown", [(1, "0x1"), (0x80e39c9, "0x80e39c9"), (-5, "0x-5"),
+                                             (-1, "0x-1")])
 def test_unpickle_rejects_other_checksums(checksum, shown, entries_of):
     with pytest.raises(pickle.PickleError) as info:
         __pyx_unpickle_ZRequest(ZRequest, checksum, None)
