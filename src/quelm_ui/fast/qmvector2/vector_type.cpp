@@ -138,7 +138,7 @@ int init_from_one(QmVector2Object* self, PyObject* arg) noexcept {
         return init_from_sequence(self, arg);
     }
     Ref type_name = Ref::steal(PyType_GetName(Py_TYPE(arg)));
-    if (type_name) {
+    if (type_name) { // GCOVR_EXCL_BR_LINE: a type always has a name
         PyErr_Format(PyExc_TypeError, "QmVector2() invalid constructor argument: %U",
                      type_name.get());
     }
