@@ -396,7 +396,15 @@ def registry_grown_in_rebuild(ctx):
         lambda: ZSystem.get_active_requests(system)
 
 
+def unpickle_other_checksum(ctx):
+    """The restore function given another layout's checksum: the message is formatted."""
+    from quelm_ui.fast.zsystem.zdispatch import ZRequest, __pyx_unpickle_ZRequest
+    return "__pyx_unpickle_ZRequest(ZRequest, 1, None)", \
+        lambda: __pyx_unpickle_ZRequest(ZRequest, 1, None)
+
+
 SECOND_SETS = [("ZRequest() by keyword", request_by_keyword),
+               ("zdispatch.__pyx_unpickle_ZRequest, other checksum", unpickle_other_checksum),
                ("ZSystem.get_active_requests, registry grown", registry_grown_in_rebuild)]
 
 
