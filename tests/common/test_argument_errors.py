@@ -57,6 +57,11 @@ def vectorcall_with_kwnames(func, *values, kwnames):
      "__init__() keywords must be strings"),
     (lambda: vectorcall_with_kwnames(QmVector2, 1, 2, kwnames=(1, "y")), TypeError,
      "__init__() keywords must be strings"),
+    # An empty tuple of keyword names is no keyword at all.
+    (lambda: vectorcall_with_kwnames(QmVector2, 1, 2, 3, kwnames=()), TypeError,
+     "QmVector2() takes 0, 1, or 2 arguments, but 3 were given"),
+    (lambda: vectorcall_with_kwnames(ZSystem.mark_dirty, ZSystem(), 1, kwnames=()), TypeError,
+     "mark_dirty() takes no arguments (1 given)"),
     (lambda: vectorcall_with_kwnames(QmVector2, 1, 2, kwnames=("x",)), TypeError,
      "__init__() got an unexpected keyword argument 'x'"),
     # A native caller's keyword names go unchecked: a parameter named twice, a name not a str.

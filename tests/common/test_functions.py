@@ -43,6 +43,7 @@ def test_bound_access_and_unbound_call_agree():
     bound = vector.get_int
     assert bound.__self__ is vector
     assert QmVector2.get_int(vector) == bound() == QmVector2(2.0, -2.0)
+    assert vars(QmVector2)["get_int"].__get__(None, QmVector2) is QmVector2.get_int
 
 
 @pytest.mark.parametrize("name, annotations", [

@@ -64,6 +64,11 @@ class PygameLikeWithoutY(PygameLike):
         self.x = x
 
 
+class PygameLikeWithoutX(PygameLike):
+    def __init__(self):
+        pass
+
+
 @pytest.mark.parametrize("args, expected", [
     ((), (0.0, 0.0)),
     ((3, 4), (3.0, 4.0)),
@@ -108,6 +113,7 @@ def test_constructor_rejects(args, kwargs, message):
     ((LengthlessList([1, 2]),), ZeroDivisionError),
     ((ItemlessList([1, 2]),), ZeroDivisionError),
     ((PygameLikeWithoutY(1),), AttributeError),
+    ((PygameLikeWithoutX(),), AttributeError),
     ((PygameLike("a", 1),), TypeError),
 ])
 def test_component_conversion_errors_propagate(args, error):

@@ -462,6 +462,7 @@ def test_reading_items(index, expected):
     (-2, IndexError, "Vector index out of range"),
     (2**70, IndexError, "Vector index out of range"),
     (-(2**70), IndexError, "Vector index out of range"),
+    (Index(-1), IndexError, "Vector index out of range"),
     (1.0, TypeError, "'float' object cannot be interpreted as an integer"),
     ("0", TypeError, "'str' object cannot be interpreted as an integer"),
     (None, TypeError, "'NoneType' object cannot be interpreted as an integer"),

@@ -712,8 +712,10 @@ def test_overrides_are_called_natively_with_dispatch(system_table):
     assert system_table.mark_dirty(zs, 0) == "marked"
     assert system_table.get_active_requests(zs, 0) == ["listed"]
     assert system_table.cycle(zs, pos, 1, 0, 2, 0, 0) == "cycled"
+    assert system_table.cycle(zs, pos, 0, 3, 0, 4, 0) == "cycled"
     assert zs.calls == [("add", target.request), ("mark_dirty",), ("get_active_requests",),
-                        ("cycle", pos, True, False, True, False)]
+                        ("cycle", pos, True, False, True, False),
+                        ("cycle", pos, False, True, False, True)]
     assert registry(zs) == []
 
 
@@ -758,7 +760,8 @@ class OverridesFail(ZSystem):
     def add(self, z_request):
         raise ZeroDivisionError("no add")
 
-    def mark_dirty(self):
+    @staticmethod  # found as a plain function, not a bound method
+    def mark_dirty():
         raise ZeroDivisionError("no mark_dirty")
 
     def get_active_requests(self):
