@@ -14,9 +14,10 @@ import sys
 from pathlib import Path
 
 # The floors the coverage stage holds, in percent of src/quelm_ui/fast/ (the module suites and
-# the exhaustion sweep reach 97.0% of lines and 87.2% of branches).
-MIN_LINES = 96.8
-MIN_BRANCHES = 87.0
+# the exhaustion sweep reach 100.0% of lines and 95.8% of branches; a little below, since
+# Hypothesis draws vary).
+MIN_LINES = 99.7
+MIN_BRANCHES = 95.5
 
 ROOT = Path(__file__).resolve().parent.parent
 
