@@ -2,6 +2,7 @@
 (the full comparison with a Cython build of the signatures is in tests/cython/twin)."""
 
 import ctypes
+import sys
 
 import pytest
 
@@ -72,7 +73,9 @@ def vectorcall_with_kwnames(func, *values, kwnames):
                                      kwnames=("other", 1)), TypeError,
      "distance_to() keywords must be strings"),
     (lambda: ZSystem(**{1: 2}), TypeError, "__cinit__() keywords must be strings"),
-    (lambda: ZSystem.__new__(ZSystem, **{1: 2}), TypeError, "__cinit__() keywords must be strings"),
+    # Through the type's __new__ directly: from 3.15 the interpreter checks the names first.
+    (lambda: ZSystem.__new__(ZSystem, **{1: 2}), TypeError,
+     ("" if sys.version_info >= (3, 15) else "__cinit__() ") + "keywords must be strings"),
     # C-typed parameters are converted first, then argument types are checked in order.
     (lambda: ZSystem().cycle(1, FailingBool(), False, False, False), Boom, "__bool__"),
     (lambda: ZSystem().cycle(mouse_pos=1, wheel_down=FailingBool(), mouse_down=0, mouse_up=0,
