@@ -14,19 +14,22 @@ from quelm_ui.fast.qmvector2.qmvector2 import QmVector2
 from quelm_ui.fast.zsystem import zdispatch
 from quelm_ui.fast.zsystem.zdispatch import ZRequest, ZSystem
 
-from .conftest import fresh, registry
+from .conftest import SystemTable, fresh, registry, vtable_address
 
 PATH = "quelm_ui.fast.zsystem.zdispatch"
 
 
 # The entry frame() goes through: every test runs once with ZSystem.cycle, once with the
 # native table's cycle as a typed caller makes it (dispatch skipped), which is code of its own.
+# The fixture takes no session fixture: pytest would keep a finalizer per run of the test on it,
+# which the leak check would count.
 NATIVE = {"table": None}
+SYSTEM_TABLE = SystemTable.from_address(vtable_address(ZSystem))
 
 
 @pytest.fixture(autouse=True, params=["python", "native"])
-def entry(request, system_table):
-    NATIVE["table"] = system_table if request.param == "native" else None
+def entry(request):
+    NATIVE["table"] = SYSTEM_TABLE if request.param == "native" else None
     yield
     NATIVE["table"] = None
 
