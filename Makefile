@@ -161,12 +161,13 @@ ASAN_NOT_RUN := --ignore=tests/common/test_cpu_check.py
 asan: $(ASAN_BUILD_STAMP)
 	$(SANITIZER_ENV) $(ASAN_PY) -m pytest $(ASAN_NOT_RUN) $(PYTEST_ARGS)
 
-# The CI stage: the module suites, then the robustness run, under the sanitizers. The robustness
-# run uses this build as it is (no release build on the way) through $(ASAN_PY), with
-# $(SANITIZER_ENV) as its environment prefix; its line is the last of the recipe.
+# The CI stage: the module suites, then the robustness run and the exhaustion sweep, under the
+# sanitizers. Both use this build as it is (no release build on the way) through $(ASAN_PY),
+# with $(SANITIZER_ENV) as their environment prefix.
 asan-test: $(ASAN_BUILD_STAMP)
 	$(SANITIZER_ENV) $(ASAN_PY) -m pytest -q $(ASAN_NOT_RUN) $(PYTEST_ARGS) $(MODULE_SUITES)
 	$(MAKE) --no-print-directory robustness ROBUST_PYTHON=$(ASAN_PY) ROBUST_DEPS= ROBUST_ENV='$(SANITIZER_ENV)'
+	$(MAKE) --no-print-directory oom-sweep OOM_PYTHON=$(ASAN_PY) OOM_DEPS= OOM_ENV='$(SANITIZER_ENV)'
 
 # The debug interpreter (Py_DEBUG: reference totals, assertions inside the C API) with its own
 # venv and build tree; the module suites run under -X dev with the exact leak check, which
@@ -275,3 +276,43 @@ clean:
 
 distclean: clean
 	rm -rf .venv .venv-* .toolchain
+
+# ---- Out of memory: the exhaustion sweep, and line and branch coverage ----
+.PHONY: oom-sweep coverage
+
+# Every callable of the robustness catalogue and every module import, with each allocation in
+# turn failing, one forked child per failure point (tests/robustness/exhaust.py). The sanitizer
+# stage passes its interpreter, environment prefix and OOM_DEPS= as for the robustness run.
+OOM_PYTHON ?= $(PY)
+OOM_ENV    ?=
+OOM_DEPS   ?= build
+oom-sweep: $(OOM_DEPS)
+	$(OOM_ENV) $(OOM_PYTHON) tests/robustness/exhaust.py $(OOM_ARGS)
+
+# A Debug build instrumented for gcov in its own venv and build tree: the module suites and the
+# exhaustion sweep run on it, then tools/coverage.py prints line and branch coverage per file of
+# src/quelm_ui/fast/ and fails below the floors it holds. QM_COVERAGE=1 makes the sweep's forked
+# children leave through exit(), which writes the counters.
+COV_VENV        := .venv-cov$(VSUFFIX)
+COV_PY          := $(COV_VENV)/bin/python
+COV_STAMP       := $(COV_VENV)/.deps-stamp
+COV_BUILD_DIR   := build/coverage$(VSUFFIX)
+COV_BUILD_STAMP := $(COV_BUILD_DIR)/.install-stamp
+
+$(COV_STAMP): tools/requirements-dev.txt tools/requirements-coverage.txt tools/install-python.sh \
+              tools/toolchain-lib.sh tools/make-venv.sh
+	bash tools/make-venv.sh $(COV_VENV) >/dev/null
+	$(COV_PY) -m pip install --quiet --upgrade -r tools/requirements-dev.txt \
+	    -r tools/requirements-coverage.txt
+	touch $@
+
+$(COV_BUILD_STAMP): $(COV_STAMP) $(SOURCES)
+	$(COV_PY) -m pip install --quiet --no-build-isolation --no-deps --force-reinstall \
+	    -Cbuild-dir=$(COV_BUILD_DIR) -Ccmake.build-type=Debug -Ccmake.define.QM_COVERAGE=ON .
+	@touch $@
+
+coverage: $(COV_BUILD_STAMP)
+	find $(COV_BUILD_DIR) -name '*.gcda' -delete
+	QM_COVERAGE=1 $(COV_PY) -m pytest -q -p no:cacheprovider $(PYTEST_ARGS) $(MODULE_SUITES)
+	QM_COVERAGE=1 $(COV_PY) tests/robustness/exhaust.py
+	$(COV_PY) tools/coverage.py $(COV_BUILD_DIR)

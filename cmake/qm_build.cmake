@@ -16,6 +16,7 @@ set(CMAKE_VISIBILITY_INLINES_HIDDEN ON)
 set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
 
 set(QM_SANITIZE "" CACHE STRING "Empty, or 'address' for an ASan/UBSan build")
+option(QM_COVERAGE "Instrument for gcov line and branch coverage (make coverage)" OFF)
 
 # Every result must equal plain IEEE double arithmetic as Python computes it: no contraction into
 # FMA (GCC contracts a*b+c by default, into vfmadd on x86-64 with -mfma and into fmadd on
@@ -48,6 +49,10 @@ if(QM_SANITIZE STREQUAL "address")
   list(APPEND QM_CODEGEN -fsanitize=address,undefined -fno-sanitize-recover=all
        -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
+endif()
+if(QM_COVERAGE)
+  list(APPEND QM_CODEGEN --coverage)
+  add_link_options(--coverage)
 endif()
 if(NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
   list(APPEND QM_CODEGEN -O2)

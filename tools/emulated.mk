@@ -40,9 +40,10 @@ build_python = python=$$(QM_PYVER=$(1) bash tools/make-venv.sh build/pip-$(1)$(A
     $(call foreign_pip,build/pip-$(1)$(ASUFFIX),$(1)) $$($(HOST_PY) -c 'import sys, tomllib; \
         print(*{r for f in sys.argv[1:] for r in tomllib.load(open(f, "rb"))["build-system"]["requires"]})' \
         pyproject.toml standins/pyproject.toml tests/native/pyproject.toml)
-# The tests that do not depend on the processor (the typing stubs, checked by mypy) run on
-# x86-64 only: mypy takes minutes emulated.
+# The tests that do not depend on the processor run on x86-64 only: the typing stubs (mypy
+# takes minutes emulated) and the leak check's own tests (pure Python, subprocesses).
 EMULATED_NOT_RUN := --ignore=tests/qmvector2/test_stub.py --ignore=tests/raylib/test_stub.py \
+    --ignore=tests/common/test_leakcheck.py \
     --deselect=tests/zsystem/test_module.py::test_typing_stubs_match_the_modules
 EMULATED_SUITES  := $(MODULE_SUITES) tests/raylib_real
 # The versions whose installed wheels run the suites; the others' are installed and imported.

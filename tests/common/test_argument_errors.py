@@ -2,12 +2,13 @@
 (the full comparison with a Cython build of the signatures is in tests/cython/twin)."""
 
 import ctypes
+import sys
 
 import pytest
 
 from quelm_ui.fast.qmvector2.qmvector2 import QmVector2
 from quelm_ui.fast.raylib import quelm_raylib
-from quelm_ui.fast.zsystem.zdispatch import ZSystem
+from quelm_ui.fast.zsystem.zdispatch import ZRequest, ZSystem
 
 
 class Boom(Exception):
@@ -36,6 +37,12 @@ def vectorcall_with_kwnames(func, *values, kwnames):
     # Without parameters: keywords are refused before positionals are counted.
     (lambda: QmVector2(1, 2).to_int(1, bogus=1), TypeError, "to_int() takes no keyword arguments"),
     (lambda: ZSystem().mark_dirty(1, x=1), TypeError, "mark_dirty() takes no keyword arguments"),
+    (lambda: ZSystem().mark_dirty(1), TypeError, "mark_dirty() takes no arguments (1 given)"),
+    (lambda: ZSystem().__reduce__(1), TypeError, "__reduce__() takes no arguments (1 given)"),
+    (lambda: ZSystem().__setstate__(), TypeError,
+     "__setstate__() takes exactly 1 positional argument (0 given)"),
+    (lambda: ZRequest.__new__(ZRequest).__setstate__(), TypeError,
+     "__setstate__() takes exactly 1 positional argument (0 given)"),
     (lambda: quelm_raylib.end_drawing(1, x=1), TypeError,
      "end_drawing() takes no keyword arguments"),
     # A method called on its type without an instance.
@@ -49,9 +56,26 @@ def vectorcall_with_kwnames(func, *values, kwnames):
      "__init__() keywords must be strings"),
     (lambda: vectorcall_with_kwnames(QmVector2, 1, 2, kwnames=(1,)), TypeError,
      "__init__() keywords must be strings"),
+    (lambda: vectorcall_with_kwnames(QmVector2, 1, 2, kwnames=(1, "y")), TypeError,
+     "__init__() keywords must be strings"),
+    # An empty tuple of keyword names is no keyword at all.
+    (lambda: vectorcall_with_kwnames(QmVector2, 1, 2, 3, kwnames=()), TypeError,
+     "QmVector2() takes 0, 1, or 2 arguments, but 3 were given"),
+    (lambda: vectorcall_with_kwnames(ZSystem.mark_dirty, ZSystem(), 1, kwnames=()), TypeError,
+     "mark_dirty() takes no arguments (1 given)"),
     (lambda: vectorcall_with_kwnames(QmVector2, 1, 2, kwnames=("x",)), TypeError,
      "__init__() got an unexpected keyword argument 'x'"),
+    # A native caller's keyword names go unchecked: a parameter named twice, a name not a str.
+    (lambda: vectorcall_with_kwnames(QmVector2.distance_to, QmVector2(), 1, 2,
+                                     kwnames=("other", "other")), TypeError,
+     "distance_to() got multiple values for keyword arguments"),
+    (lambda: vectorcall_with_kwnames(QmVector2.distance_to, QmVector2(), 1, 2,
+                                     kwnames=("other", 1)), TypeError,
+     "distance_to() keywords must be strings"),
     (lambda: ZSystem(**{1: 2}), TypeError, "__cinit__() keywords must be strings"),
+    # Through the type's __new__ directly: from 3.15 the interpreter checks the names first.
+    (lambda: ZSystem.__new__(ZSystem, **{1: 2}), TypeError,
+     ("" if sys.version_info >= (3, 15) else "__cinit__() ") + "keywords must be strings"),
     # C-typed parameters are converted first, then argument types are checked in order.
     (lambda: ZSystem().cycle(1, FailingBool(), False, False, False), Boom, "__bool__"),
     (lambda: ZSystem().cycle(mouse_pos=1, wheel_down=FailingBool(), mouse_down=0, mouse_up=0,

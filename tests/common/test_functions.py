@@ -43,6 +43,7 @@ def test_bound_access_and_unbound_call_agree():
     bound = vector.get_int
     assert bound.__self__ is vector
     assert QmVector2.get_int(vector) == bound() == QmVector2(2.0, -2.0)
+    assert vars(QmVector2)["get_int"].__get__(None, QmVector2) is QmVector2.get_int
 
 
 @pytest.mark.parametrize("name, annotations", [
@@ -56,6 +57,26 @@ def test_bound_access_and_unbound_call_agree():
 ])
 def test_return_annotations(name, annotations):
     assert getattr(QmVector2, name).__annotations__ == annotations
+
+
+@pytest.mark.parametrize("assign, error", [
+    (lambda func: setattr(func, "__annotations__", {"return": "X"}), None),
+    (lambda func: setattr(func, "__annotations__", [("return", "X")]), TypeError),
+    (lambda func: delattr(func, "__annotations__"), TypeError),
+])
+def test_annotations_are_replaced_by_a_dict_only(assign, error):
+    func = QmVector2.dot
+    saved = func.__annotations__
+    try:
+        if error is None:
+            assign(func)
+            assert func.__annotations__ == {"return": "X"}
+        else:
+            with pytest.raises(error, match="^__annotations__ must be set to a dict object$"):
+                assign(func)
+            assert func.__annotations__ is saved
+    finally:
+        func.__annotations__ = saved
 
 
 def test_module_functions_do_not_bind():

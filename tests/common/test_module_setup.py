@@ -196,3 +196,23 @@ except RuntimeError as exc:
         *reported.splitlines(), *expected.splitlines(),
         f"Module '{short}' has already been imported. Re-initialisation is not supported.",
     ]
+
+
+@pytest.mark.no_leakcheck
+@pytest.mark.parametrize("path, short", MODULES)
+def test_an_initialised_module_that_only_garbage_keeps_alive_gives_way(run_python, path, short):
+    # As an import that fails after exec leaves it: out of sys.modules, in a reference cycle.
+    proc = run_python(f"""
+        import importlib, sys, weakref
+        module = importlib.import_module({path!r})
+        package, _, name = {path!r}.rpartition(".")
+        del sys.modules[{path!r}]
+        delattr(sys.modules[package], name)
+        garbage = [module]
+        garbage.append(garbage)
+        earlier = weakref.ref(module)
+        del module, garbage
+        again = importlib.import_module({path!r})
+        print(earlier() is None, again is sys.modules[{path!r}], again.__name__)
+    """)
+    assert proc.stdout.split() == ["True", "True", path]

@@ -49,6 +49,26 @@ class ListSub(list):
     pass
 
 
+class LengthlessList(list):
+    def __len__(self):
+        raise ZeroDivisionError("no length here")
+
+
+class ItemlessList(list):
+    def __getitem__(self, index):
+        raise ZeroDivisionError("no item here")
+
+
+class PygameLikeWithoutY(PygameLike):
+    def __init__(self, x):
+        self.x = x
+
+
+class PygameLikeWithoutX(PygameLike):
+    def __init__(self):
+        pass
+
+
 @pytest.mark.parametrize("args, expected", [
     ((), (0.0, 0.0)),
     ((3, 4), (3.0, 4.0)),
@@ -89,6 +109,11 @@ def test_constructor_rejects(args, kwargs, message):
     ((2**2000, 1), OverflowError),
     ((RaisingFloat(), 1), ZeroDivisionError),
     (([1, "b"],), TypeError),
+    ((["a", 1],), TypeError),
+    ((LengthlessList([1, 2]),), ZeroDivisionError),
+    ((ItemlessList([1, 2]),), ZeroDivisionError),
+    ((PygameLikeWithoutY(1),), AttributeError),
+    ((PygameLikeWithoutX(),), AttributeError),
     ((PygameLike("a", 1),), TypeError),
 ])
 def test_component_conversion_errors_propagate(args, error):

@@ -1,6 +1,7 @@
 """QmVector2 operators: arithmetic and its in-place forms, sadd, equality, hashing, length,
 indexing, iteration and the swizzle properties."""
 
+import ctypes
 import math
 import operator
 import struct
@@ -408,6 +409,8 @@ def test_membership_raises_at_a_non_vector_before_a_match():
 @pytest.mark.parametrize("x, y", [
     (1, 2), (0, 0), (-0.0, 0.0), (-1, -1), (-1, 2), (INF, -INF), (1e308, 5e-324),
     (0.5, 2.0**53), (-2.5, 1e-300), (2.0**61 - 1, 2.0**62), (0.1, 0.2),
+    # The combination comes out as -1, which a hash may not be: the tuple's replacement value.
+    (21.0, 2.1198802415723784e+25),
 ])
 def test_hash_equals_the_tuple_hash(x, y):
     assert hash(V(x, y)) == hash((float(x), float(y)))
@@ -459,6 +462,7 @@ def test_reading_items(index, expected):
     (-2, IndexError, "Vector index out of range"),
     (2**70, IndexError, "Vector index out of range"),
     (-(2**70), IndexError, "Vector index out of range"),
+    (Index(-1), IndexError, "Vector index out of range"),
     (1.0, TypeError, "'float' object cannot be interpreted as an integer"),
     ("0", TypeError, "'str' object cannot be interpreted as an integer"),
     (None, TypeError, "'NoneType' object cannot be interpreted as an integer"),
@@ -514,6 +518,32 @@ def test_deleting_items_is_not_supported(index):
         del v[index]
     assert str(info.value) == f"Subscript deletion not supported by {TYPE_NAME}"
     assert snapshot(v) == snapshot(V(1, 2))
+
+
+# The sequence slots, which C code reaches through PySequence_SetItem and PySequence_DelItem
+# (private prototypes: the shared ctypes.pythonapi entries keep the argument types others give).
+_set_item = ctypes.PYFUNCTYPE(ctypes.c_int, ctypes.py_object, ctypes.c_ssize_t, ctypes.py_object)(
+    ("PySequence_SetItem", ctypes.pythonapi))
+_del_item = ctypes.PYFUNCTYPE(ctypes.c_int, ctypes.py_object, ctypes.c_ssize_t)(
+    ("PySequence_DelItem", ctypes.pythonapi))
+
+
+@pytest.mark.parametrize("call, exception, message, expected", [
+    (lambda v: _set_item(v, 1, 5), None, None, (1.0, 5.0)),
+    (lambda v: _set_item(v, 2, 5), IndexError, "Vector index out of range", (1.0, 2.0)),
+    (lambda v: _set_item(v, 0, "a"), TypeError, "must be real number, not str", (1.0, 2.0)),
+    (lambda v: _del_item(v, 0), NotImplementedError,
+     f"Subscript deletion not supported by {TYPE_NAME}", (1.0, 2.0)),
+])
+def test_sequence_slots_from_c(call, exception, message, expected):
+    v = V(1, 2)
+    if exception is None:
+        assert call(v) == 0
+    else:
+        with pytest.raises(exception) as info:
+            call(v)
+        assert str(info.value) == message
+    assert_pair(v, *expected)
 
 
 def test_iteration_and_unpacking_use_indexing():

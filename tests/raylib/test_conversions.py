@@ -7,6 +7,7 @@ import pytest
 
 from bridge_fakes import RenderTexture, Shader, Texture, f32
 from quelm_ui.fast.qmrect.qmrect import QmRect
+from quelm_ui.fast.qmshader.qmshader import QmShader
 from quelm_ui.fast.qmvector2.qmvector2 import QmVector2
 
 TEX = Texture()
@@ -151,6 +152,18 @@ def test_rectangle_tuples(rl, fake, rect, expected):
     assert fake.calls()[0][2] == expected
 
 
+@pytest.mark.parametrize("call", [
+    lambda rl: rl.draw_texture_rec(TEX, (0, 10**400, 1, 1), (0, 0), (1, 2, 3)),
+    lambda rl: rl.draw_texture_rec(TEX, (0, 0, 1, 1), (-10**400, 0), (1, 2, 3)),
+    lambda rl: rl.clear_background((1, 10**400, 3)),
+    lambda rl: rl.set_qmshader_value_vec4_tuple(QmShader(4, 0x2000), 1, (0, 0, 10**400, 0)),
+], ids=["rectangle", "position", "colour", "shader value"])
+def test_an_int_too_large_for_a_double_fails_the_conversion(rl, fake, call):
+    with pytest.raises(OverflowError, match="^int too large to convert to float$"):
+        call(rl)
+    assert fake.calls() == []
+
+
 def test_the_first_failing_rectangle_item_stops_the_conversion(rl, fake):
     log = []
     rect = (Float(1.0, log, 0), Float(ValueError("bad"), log, 1), Float(3.0, log, 2),
@@ -185,6 +198,8 @@ def test_a_missing_texture_attribute_stops_the_read(rl, fake):
 @pytest.mark.parametrize("fields, error, message", [
     ({"id": -1}, OverflowError, "can't convert negative value to unsigned int"),
     ({"id": 2**32}, OverflowError, "value too large to convert to unsigned int"),
+    ({"id": 2**64}, OverflowError, "Python int too large to convert to C unsigned long"),
+    ({"id": "1"}, TypeError, "an integer is required"),
     ({"width": 2**31}, OverflowError, "value too large to convert to int"),
     ({"height": -(2**31) - 1}, OverflowError, "value too large to convert to int"),
     ({"mipmaps": "1"}, TypeError, "an integer is required"),
@@ -227,6 +242,10 @@ def test_a_render_texture_without_depth_is_not_drawn_into(rl, fake):
         rl.begin_texture_mode(RenderTexture(id=-1))
     with pytest.raises(OverflowError, match="^value too large to convert to int$"):
         rl.begin_texture_mode(RenderTexture(depth=Texture(width=2**31)))
+    with pytest.raises(OverflowError, match="^value too large to convert to int$"):
+        rl.begin_texture_mode(RenderTexture(texture=Texture(height=2**31)))
+    with pytest.raises(AttributeError, match="texture"):
+        rl.begin_texture_mode(Recorded([], id=9))
     assert fake.calls() == []
 
 
@@ -263,6 +282,7 @@ def test_shader_id_is_read_before_locs(rl, fake):
     (Shader(1, -1), OverflowError, "can't convert negative value to size_t"),
     (Shader(1, 2**64), OverflowError, None),
     (Shader(1, "0x10"), TypeError, "an integer is required"),
+    (Recorded([], id=1), AttributeError, None),
 ])
 def test_bad_shader_values(rl, fake, shader, error, message):
     with pytest.raises(error) as info:

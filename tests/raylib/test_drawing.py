@@ -5,6 +5,7 @@ from __future__ import annotations
 
 import builtins
 import contextlib
+import gc
 import sys
 
 import pytest
@@ -110,8 +111,21 @@ def test_clearing_frames_and_modes_pass_through_one_for_one(rl, fake):
     ]
 
 
+class BoolFromInt:
+    def __int__(self):
+        return True
+
+
+class IntFails:
+    def __int__(self):
+        raise ZeroDivisionError("no int")
+
+
 @pytest.mark.parametrize("mode, expected", [
-    (0, 0), (2**31 - 1, 2**31 - 1), (-(2**31), -(2**31)), (3.9, 3), (True, 1),
+    (0, 0), (2**31 - 1, 2**31 - 1), (-(2**31), -(2**31)), (3.9, 3), (True, 1), (-1.5, -1),
+    # __int__ giving a strict int subclass: deprecated, still taken.
+    pytest.param(BoolFromInt(), 1, marks=pytest.mark.filterwarnings(
+        "ignore:__int__ returned non-int:DeprecationWarning")),
 ])
 def test_blend_modes_are_32_bit_integers(rl, fake, mode, expected):
     rl.begin_blend_mode(mode)
@@ -123,6 +137,8 @@ def test_blend_modes_are_32_bit_integers(rl, fake, mode, expected):
     (-(2**31) - 1, OverflowError, "value too large to convert to int"),
     ("1", TypeError, "an integer is required"),
     (None, TypeError, "an integer is required"),
+    ([], TypeError, "an integer is required"),
+    (IntFails(), ZeroDivisionError, "no int"),
 ])
 def test_bad_blend_modes(rl, fake, mode, error, message):
     with pytest.raises(error, match=f"^{message}$"):
@@ -249,6 +265,7 @@ def test_numeric_arguments_are_converted_before_the_type_checks(rl, fake):
     ("clear_background", (), "clear_background() takes exactly 1 positional argument (0 given)"),
     ("begin_drawing", (1,), "begin_drawing() takes no arguments (1 given)"),
     ("end_texture_mode", (1, 2), "end_texture_mode() takes no arguments (2 given)"),
+    ("end_shader_mode", (1,), "end_shader_mode() takes no arguments (1 given)"),
     ("begin_texture_mode", (), "begin_texture_mode() takes exactly 1 positional argument "
                                "(0 given)"),
 ])
@@ -327,6 +344,29 @@ def test_base_color_falls_back_to_builtins_then_raises_name_error(rl, fake):
         assert [call[4] for call in fake.calls()] == [(7, 8, 9, 10)]
 
 
+class CollidingName:
+    """A key that shares the global's hash and fails every comparison."""
+
+    def __hash__(self):
+        return hash("_base_color_qmvec_ez")
+
+    def __eq__(self, other):
+        raise ZeroDivisionError("no comparison")
+
+
+def test_a_failing_lookup_of_the_base_color_is_reported(rl, fake):
+    key = CollidingName()
+    with base_color_restored(rl):
+        del rl._base_color_qmvec_ez
+        vars(rl)[key] = None
+        try:
+            with pytest.raises(ZeroDivisionError, match="^no comparison$"):
+                rl.draw_texture_qmvec_ez(Texture(), QmVector2(0, 0), False)
+        finally:
+            del vars(rl)[key]
+        assert fake.calls() == []
+
+
 @pytest.mark.parametrize("value, type_name", [(5, "int"), ((255, 255, 255, 255), "tuple"),
                                               (QmVector2(1, 2), QMVECTOR2)])
 def test_base_color_of_another_type_is_refused(rl, fake, value, type_name):
@@ -357,6 +397,9 @@ def test_arguments_keep_their_reference_counts(rl, fake):
     texture, source, position, color = Texture(), (0, 0, 4, 4), (1, 2), (1, 2, 3)
     vector, rect = QmVector2(1, 2), QmRect(1, 2, 3, 4)
     objects = (texture, source, position, color, vector, rect, rl._base_color_qmvec_ez)
+    # Earlier tests' garbage (tracebacks' frames) may hold the shared tuple constants: collected
+    # now, not in the middle of the count.
+    gc.collect()
     before = [sys.getrefcount(obj) for obj in objects]
     for _ in range(20):
         rl.draw_texture_rec(texture, source, position, color)

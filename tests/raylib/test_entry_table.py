@@ -129,7 +129,12 @@ class IntLike:
     ("1234", TypeError, "an integer is required"),
     (None, TypeError, "an integer is required"),
     (IntLike("7"), TypeError, "__int__ returned non-int (type str)"),
+    # A strict int subclass is taken with a DeprecationWarning, here turned into an error.
+    (IntLike(True), DeprecationWarning,
+     "__int__ returned non-int (type bool).  The ability to return an instance of a strict "
+     "subclass of int is deprecated, and may be removed in a future version of Python."),
 ])
+@pytest.mark.filterwarnings("error::DeprecationWarning")
 def test_bad_addresses(rl, fake, value, error, message):
     with pytest.raises(error) as info:
         rl.init_raylib_pointers({"DrawTextureRec": value})

@@ -260,15 +260,40 @@ def test_empty_arrays_make_no_call(rl, fake, name, make):
     assert fake.calls() == []
 
 
-@pytest.mark.parametrize("make, error, message", [
-    (lambda: [1.0, "a"], TypeError, "must be real number, not str"),
-    (lambda: None, TypeError, "'NoneType' object is not iterable"),
-    (lambda: 5, TypeError, "'int' object is not iterable"),
-    (lambda: generate([1.0, None]), TypeError, "must be real number, not NoneType"),
-], ids=["list", "none", "int", "generator"])
-def test_bad_float_arrays(rl, fake, make, error, message):
+def generate_then_fail(values):
+    yield from values
+    raise ZeroDivisionError("generator failed")
+
+
+class HintFails:
+    def __iter__(self):
+        return iter([1.0])
+
+    def __length_hint__(self):
+        raise ZeroDivisionError("no hint")
+
+
+FLOAT_V, VEC4_V = "set_qmshader_value_float_v", "set_qmshader_value_vec4_v"
+VEC4 = dict(x=1, y=2, z=3, w=4)
+
+
+@pytest.mark.parametrize("name, make, error, message", [
+    (FLOAT_V, lambda: [1.0, "a"], TypeError, "must be real number, not str"),
+    (FLOAT_V, lambda: None, TypeError, "'NoneType' object is not iterable"),
+    (FLOAT_V, lambda: 5, TypeError, "'int' object is not iterable"),
+    (FLOAT_V, lambda: generate([1.0, None]), TypeError, "must be real number, not NoneType"),
+    (FLOAT_V, HintFails, ZeroDivisionError, "no hint"),
+    (FLOAT_V, lambda: generate_then_fail([1.0]), ZeroDivisionError, "generator failed"),
+    (VEC4_V, lambda: 5, TypeError, "'int' object is not iterable"),
+    (VEC4_V, lambda: (VEC4, 5), TypeError, "Expected a mapping, got int"),
+    (VEC4_V, lambda: generate([VEC4, 5]), TypeError, "Expected a mapping, got int"),
+    (VEC4_V, HintFails, ZeroDivisionError, "no hint"),
+    (VEC4_V, lambda: generate_then_fail([VEC4]), ZeroDivisionError, "generator failed"),
+], ids=["list", "none", "int", "generator", "hint", "generator fails", "vec4 int", "vec4 tuple",
+        "vec4 generator", "vec4 hint", "vec4 generator fails"])
+def test_bad_float_arrays(rl, fake, name, make, error, message):
     with pytest.raises(error, match=f"^{message}$"):
-        rl.set_qmshader_value_float_v(QM, 1, make())
+        getattr(rl, name)(QM, 1, make())
     assert fake.calls() == []
 
 

@@ -25,11 +25,15 @@ import re
 import shlex
 import signal
 import sys
-import tempfile
 import time
 import weakref
 
 import numpy as np
+
+# The scripts beside this one: the installed-wheel check runs it under PYTHONSAFEPATH, which
+# leaves the script's folder off sys.path.
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from forking import EXIT_SYSTEM_ERROR, describe_status, excerpt, prepare_parent, run_pool
 
 import quelm_ui.core.modules as md
 from quelm_ui.core.enums import BindType
@@ -50,10 +54,6 @@ SLOT_KEYS = ("DrawTextureRec", "DrawTexturePro", "BeginBlendMode", "EndBlendMode
              "BeginTextureMode", "EndTextureMode", "ClearBackground", "BeginShaderMode",
              "EndShaderMode", "SetShaderValue", "GetShaderLocation", "BeginDrawing", "EndDrawing",
              "SetShaderValueV")
-# Exit codes of a child that found a broken C-API contract rather than crashing.
-EXIT_SYSTEM_ERROR = 3
-SANITIZER_MARKERS = (b"ERROR: AddressSanitizer", b"runtime error:", b"ERROR: LeakSanitizer",
-                     b"Fatal Python error")
 
 
 class Boom(Exception):
@@ -83,7 +83,7 @@ VECTOR_SLOTS = [
     ("sadd", ctypes.PYFUNCTYPE(None, OBJ, OBJ, OBJ, INT), "VVVi"),
 ]
 REQUEST_SLOTS = [
-    ("new", ctypes.PYFUNCTYPE(OBJ, OBJ, OBJ, OBJ, OBJ, OBJ, OBJ, OBJ), "AAAAAAA"),
+    ("new", ctypes.PYFUNCTYPE(OBJ, OBJ, OBJ, OBJ, OBJ, OBJ, OBJ, OBJ), "OAAAAAA"),
     ("get_link", ctypes.PYFUNCTYPE(OBJ, OBJ), "R"),
 ]
 SYSTEM_SLOTS = [
@@ -375,6 +375,8 @@ class Callback:
         if self.mode == "junk":
             return self.ctx.rng.choice([5, "x", (), Boom])
         if self.mode == "two_stage" and self.depth == 0:
+            if self.ctx.valid:
+                return Callback(self.ctx, "plain", 1)
             return Callback(self.ctx, self.ctx.rng.choice(["plain", "raise", "mutate"]), 1)
         return None
 
@@ -551,8 +553,11 @@ MODES = ["ok", "raise", "mutate", "mutate", "mutate", "badtype", "huge", "nan"]
 
 
 class Context:
-    def __init__(self, rng: random.Random, tables):
+    """`valid`: every value well-formed and nothing hostile (the exhaustion sweep's arguments)."""
+
+    def __init__(self, rng: random.Random, tables, valid: bool = False):
         self.rng = rng
+        self.valid = valid
         self.tables = tables
         self.depth = 0
         self.owners: list = []      # the only strong references to owners
@@ -573,8 +578,12 @@ class Context:
         self.vectors.append(vector)
         return vector
 
+    def record_field(self):
+        return self.rng.choice([0, 1, 5, 64]) if self.valid else self.number()
+
     def texture(self, hostile=False):
-        attrs = {name: self.number() for name in ("id", "width", "height", "mipmaps", "format")}
+        attrs = {name: self.record_field()
+                 for name in ("id", "width", "height", "mipmaps", "format")}
         if hostile:
             for name in self.rng.sample(list(attrs), self.rng.randint(1, 3)):
                 attrs[name] = self.anything()
@@ -584,7 +593,7 @@ class Context:
         return Shape(self, "texture", attrs, mode)
 
     def render_texture(self, hostile=False):
-        attrs = {"id": self.number(), "texture": self.texture(hostile),
+        attrs = {"id": self.record_field(), "texture": self.texture(hostile),
                  "depth": self.texture(hostile)}
         if hostile and self.rng.random() < 0.5:
             attrs[self.rng.choice(list(attrs))] = self.anything()
@@ -592,7 +601,7 @@ class Context:
         return Shape(self, "render_texture", attrs, mode)
 
     def shader(self, hostile=False):
-        attrs = {"id": self.number(), "locs": self.rng.choice([0, 4096])}
+        attrs = {"id": self.record_field(), "locs": self.rng.choice([0, 4096])}
         if hostile:
             attrs[self.rng.choice(list(attrs))] = self.anything()
         mode = self.rng.choice(["ok", "raise", "mutate"]) if hostile else "ok"
@@ -605,13 +614,16 @@ class Context:
         return QmRect(*(self.rng.choice([0, 1, 255, 300, -1, 1e9, math.nan]) for _ in range(4)))
 
     def seq(self, n, kind=tuple):
-        items = [self.number() if self.rng.random() < 0.92 else self.anything() for _ in range(n)]
+        items = [self.number() if self.valid or self.rng.random() < 0.92 else self.anything()
+                 for _ in range(n)]
         value = kind(items)
         if kind is list:
             self.victims.append(value)
         return value
 
     def pointers(self):
+        if self.valid:
+            return fake_raylib.addresses()
         addresses = self.rng.choice([fake_raylib, noop_raylib]).addresses()
         for name in self.rng.sample(list(addresses), self.rng.randint(0, 4)):
             addresses[name] = 0
@@ -634,22 +646,25 @@ class Context:
 
     # ---- the dispatcher scenario ----
     def owner(self):
-        z = self.rng.choice([0, 1, 5, -2**31, 2**31 - 1, True, 7.9]) if self.rng.random() < 0.8 \
-            else self.anything()
+        z = self.rng.choice([0, 1, 5, -2**31, 2**31 - 1, True, 7.9]) \
+            if self.valid or self.rng.random() < 0.8 else self.anything()
         rng = self.rng
+        sizes = [100, 50, 10] if self.valid else [100, 100, 50, 10, 0]
         rect = QmRect(rng.choice([0, 0, 5, -3.7, 40]), rng.choice([0, 0, 5, -3.7, 40]),
-                      rng.choice([100, 100, 50, 10, 0]), rng.choice([100, 100, 50, 10, 0]))
-        if self.rng.random() < 0.3:
+                      rng.choice(sizes), rng.choice(sizes))
+        if not self.valid and self.rng.random() < 0.3:
             owner = Owner(rect, z)
             owner.mode = self.rng.choice(["ok", "raise", "none", "mutate", "junk"])
         else:
             owner = QuelmCobject(rect, z)
-        if self.rng.random() < 0.1:
+        if not self.valid and self.rng.random() < 0.1:
             owner._dead = 1
         self.owners.append(owner)
         return owner
 
     def callback(self):
+        if self.valid:
+            return Callback(self, self.rng.choice(["plain", "two_stage"]))
         if self.rng.random() < 0.15:
             return self.rng.choice([None, 5, "x"])
         return Callback(self, self.rng.choice(["plain", "two_stage", "two_stage", "raise",
@@ -658,8 +673,8 @@ class Context:
     def request(self, fresh=False):
         if self.requests and not fresh and self.rng.random() < 0.6:
             return self.rng.choice(self.requests)
-        roll = self.rng.random()
-        cls = SubRequest if self.rng.random() < 0.2 else ZRequest
+        roll = 1.0 if self.valid else self.rng.random()
+        cls = SubRequest if not self.valid and self.rng.random() < 0.2 else ZRequest
         if roll < 0.08:
             request = cls.__new__(cls)
         else:
@@ -676,7 +691,7 @@ class Context:
     def system(self):
         if self.systems and self.rng.random() < 0.7:
             return self.rng.choice(self.systems)
-        system = SubSystem() if self.rng.random() < 0.15 else ZSystem()
+        system = SubSystem() if not self.valid and self.rng.random() < 0.15 else ZSystem()
         self.systems.append(system)
         for _ in range(self.rng.randint(0, 5)):
             try:
@@ -929,6 +944,10 @@ def plausible(ctx, annotation: str, pname: str = ""):
         return ctx.owner()
     if pname.endswith("_func"):
         return ctx.callback()
+    if pname == "__pyx_checksum" and ctx.valid:
+        return 0x80E39C8
+    if pname == "__pyx_state" and ctx.valid:
+        return ZRequest.__reduce__(ctx.request(fresh=True))[2]
     if pname == "__pyx_checksum":
         return rng.choice([0x80E39C8, 0x1B44BE, 0xFE25AF3, 0xFE25AF3, 1, -1, 2**70])
     if pname == "memo":
@@ -936,11 +955,13 @@ def plausible(ctx, annotation: str, pname: str = ""):
     if "list[ZRequest]" in a:
         return [ctx.request() for _ in range(rng.randint(0, 3))]
     if "type[ZRequest]" in a:
+        if ctx.valid:
+            return ZRequest
         if rng.random() < 0.2:
             return rng.choice([ZSystem, SubSystem, int, object, QmVector2, type, Boom, Owner])
         return rng.choice([ZRequest, SubRequest])
     if "ZRequest" in a:
-        return ctx.request() if rng.random() < 0.9 else None
+        return ctx.request() if ctx.valid or rng.random() < 0.9 else None
     if "QmShader" in a:
         return ctx.qmshader()
     if "_Shader" in a:
@@ -981,7 +1002,7 @@ def plausible(ctx, annotation: str, pname: str = ""):
     if "str" in a:
         return rng.choice(["time", "u", "missing"])
     if "Integer" in a or "SupportsInt" in a or "SupportsIndex" in a:
-        return rng.choice([0, 1, 2, 5, -1, 3])
+        return rng.choice([0, 1, -1] if ctx.valid else [0, 1, 2, 5, -1, 3])
     if "Number" in a or "float" in a:
         return ctx.number()
     if a in ("object", "Any", ""):
@@ -990,6 +1011,8 @@ def plausible(ctx, annotation: str, pname: str = ""):
 
 
 def argument(ctx, annotation: str, pname: str = ""):
+    if ctx.valid:
+        return plausible(ctx, annotation, pname)
     return ctx.anything() if ctx.rng.random() < 0.15 else plausible(ctx, annotation, pname)
 
 
@@ -1051,6 +1074,8 @@ def shape_arguments(ctx, overloads, name, keywords=True):
     """Arguments (and keywords) for one call: a random overload, mostly well-formed arguments,
     sometimes hostile ones, a wrong count or keywords."""
     rng = ctx.rng
+    if isinstance(overloads, ValidOnly):
+        overloads = overloads if ctx.valid else []
     if not overloads:
         return [ctx.anything() for _ in range(rng.randint(0, 3))], {}
     params = rng.choice(overloads)
@@ -1060,6 +1085,8 @@ def shape_arguments(ctx, overloads, name, keywords=True):
             break
         args.append(argument(ctx, annotation, pname))
     kwargs = {}
+    if ctx.valid:
+        return args, kwargs
     roll = rng.random()
     if roll < 0.07 and args:
         args.pop()
@@ -1082,7 +1109,7 @@ def build_targets(tables) -> list[Target]:
                  ZSystem: lambda ctx: ctx.system()}
 
     def receiver(ctx, cls):
-        if ctx.rng.random() < 0.05:
+        if not ctx.valid and ctx.rng.random() < 0.05:
             return ctx.anything()
         return receivers[cls](ctx)
 
@@ -1092,14 +1119,16 @@ def build_targets(tables) -> list[Target]:
             if attr in ("__doc__", "__pyx_vtable__", "__module__", "__dict__", "__weakref__"):
                 continue
             name = f"{tname}.{attr}"
-            overloads = sigs.get(name) or sigs.get(f"{tname}.{REFLECTED.get(attr, attr)}", [])
+            overloads = sigs.get(name) or sigs.get(f"{tname}.{REFLECTED.get(attr, attr)}") or \
+                ValidOnly(text_signature(descriptor, cls))
             if type(descriptor).__name__ == "getset_descriptor":
                 value_sigs = sigs.get(f"{name}:value") or [[("value", "Any", False)]]
                 targets.extend(property_targets(name, descriptor, cls, receiver, value_sigs))
                 continue
             if attr == "__new__":
                 def make(ctx, cls=cls, name=name, overloads=overloads):
-                    klass = ctx.rng.choice([cls, cls, SubRequest, SubSystem, object, int, Owner])
+                    klass = cls if ctx.valid else \
+                        ctx.rng.choice([cls, cls, SubRequest, SubSystem, object, int, Owner])
                     args, kwargs = shape_arguments(ctx, overloads, name)
                     return call_text(name, [klass] + args, kwargs), \
                         lambda: cls.__new__(klass, *args, **kwargs)
@@ -1142,6 +1171,21 @@ def build_targets(tables) -> list[Target]:
     targets.extend(function_type_targets())
     targets.extend(native_targets(tables))
     return targets
+
+
+class ValidOnly(list):
+    """Overloads taken from a text signature rather than the stubs: the valid mode's alone."""
+
+
+def text_signature(descriptor, cls):
+    """[overload] from a slot wrapper's text signature, each parameter taken as `cls`; [] when
+    it has none."""
+    text = getattr(descriptor, "__text_signature__", None)
+    if not text:
+        return []
+    names = [p.strip() for p in text.strip("()").split(",")]
+    return [[(p, cls.__name__, False) for p in names
+             if p and p not in ("/", "*") and not p.startswith("$")]]
 
 
 def property_targets(name, descriptor, cls, receiver, value_sigs):
@@ -1188,9 +1232,11 @@ def function_type_targets():
                 continue
 
             def make(ctx, descriptor=descriptor, name=name, pick=pick, attr=attr):
-                function = pick(ctx) if ctx.rng.random() < 0.95 else ctx.anything()
-                args = [ctx.anything() if ctx.rng.random() < 0.5 else ctx.vector()
-                        for _ in range(ctx.rng.randint(0, 3))]
+                function = pick(ctx) if ctx.valid or ctx.rng.random() < 0.95 else ctx.anything()
+                args = [ctx.anything() if not ctx.valid and ctx.rng.random() < 0.5
+                        else ctx.vector() for _ in range(ctx.rng.randint(0, 3))]
+                if ctx.valid:
+                    args = [] if attr in ("__repr__", "__reduce__") else [ctx.vector()]
                 def thunk():
                     result = descriptor(function, *args)
                     if attr == "__get__" and callable(result):
@@ -1211,12 +1257,12 @@ def native_argument(ctx, code):
     if code == "i":
         return rng.choice([0, 1, -1, 2, 5, 2**31 - 1, -2**31])
     if code == "L":  # an exact list of at least two items
-        items = [ctx.number() if rng.random() < 0.6 else ctx.anything(1)
+        items = [ctx.number() if ctx.valid or rng.random() < 0.6 else ctx.anything(1)
                  for _ in range(rng.randint(2, 4))]
         ctx.victims.append(items)
         return items
     if code == "T":
-        return tuple(ctx.number() if rng.random() < 0.6 else ctx.anything(1)
+        return tuple(ctx.number() if ctx.valid or rng.random() < 0.6 else ctx.anything(1)
                      for _ in range(rng.randint(2, 4)))
     if code == "V":
         return ctx.vector()
@@ -1224,24 +1270,25 @@ def native_argument(ctx, code):
         return argument(ctx, "str")
     if code == "R":
         request = ctx.request()
-        if rng.random() < 0.15:  # a link that is not a weak reference
+        if not ctx.valid and rng.random() < 0.15:  # a link that is not a weak reference
             ZRequest.__setstate__(request, (ctx.anything(),) + (None,) * 6)
         return request
     if code == "S":
         return ctx.system()
+    hostile = not ctx.valid
     if code == "P":
-        return ctx.vector() if rng.random() < 0.9 else None
+        return ctx.vector() if ctx.valid or rng.random() < 0.9 else None
     if code == "H":
-        return ctx.qmshader() if rng.random() < 0.9 else None
+        return ctx.qmshader() if ctx.valid or rng.random() < 0.9 else None
     if code == "G":
-        return ctx.qmrect() if rng.random() < 0.9 else None
+        return ctx.qmrect() if ctx.valid or rng.random() < 0.9 else None
     if code == "Z":
-        return QmRenderTexture(ctx.render_texture(rng.random() < 0.4)) \
-            if rng.random() < 0.9 else None
+        return QmRenderTexture(ctx.render_texture(hostile and rng.random() < 0.4)) \
+            if ctx.valid or rng.random() < 0.9 else None
     if code == "X":
-        return ctx.texture(rng.random() < 0.3)
+        return ctx.texture(hostile and rng.random() < 0.3)
     if code == "Y":
-        return ctx.render_texture(rng.random() < 0.3)
+        return ctx.render_texture(hostile and rng.random() < 0.3)
     if code == "C":
         return argument(ctx, "_Color")
     if code == "Q":
@@ -1254,7 +1301,9 @@ def native_argument(ctx, code):
     if code == "N":
         return [rng.choice([0.0, 1.0, math.nan, 1e30]) for _ in range(rng.randint(0, 5))]
     if code == "D":
-        return ctx.pointers() if rng.random() < 0.8 else ctx.anything()
+        return ctx.pointers() if ctx.valid or rng.random() < 0.8 else ctx.anything()
+    if ctx.valid:  # "O" an owner, "A" a callback
+        return ctx.owner() if code == "O" else ctx.callback()
     return ctx.anything()
 
 
@@ -1373,41 +1422,6 @@ def warm_up():
             "system": vtable(ZSystem, SYSTEM_SLOTS)}
 
 
-def describe_status(status: int, output: bytes) -> str | None:
-    if os.WIFSIGNALED(status):
-        sig = os.WTERMSIG(status)
-        if sig == signal.SIGALRM:
-            return "hang (timeout)"
-        return f"crash ({signal.Signals(sig).name})"
-    code = os.WEXITSTATUS(status)
-    if code == EXIT_SYSTEM_ERROR:
-        return "broken C-API contract"
-    if any(marker in output for marker in SANITIZER_MARKERS):
-        return "sanitizer report"
-    if code != 0:
-        return f"exit code {code}"
-    return None
-
-
-def excerpt(output: bytes) -> str:
-    """The part of a child's output worth printing: from the first sanitizer or fatal-error
-    marker on, else the end."""
-    lines = output.splitlines()
-    starts = [i for i, line in enumerate(lines) if any(m in line for m in SANITIZER_MARKERS)]
-    chosen = lines[starts[0]:starts[0] + 40] if starts else lines[-40:]
-    return b"\n".join(chosen).decode("utf-8", "replace")
-
-
-class Slot:
-    """One child in flight: its pid, call number and the files it writes."""
-
-    def __init__(self):
-        self.report = tempfile.TemporaryFile()
-        self.output = tempfile.TemporaryFile()
-        self.pid = 0
-        self.k = -1
-
-
 def main(argv=None) -> int:
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--seconds", type=float, default=60.0)
@@ -1440,48 +1454,28 @@ def main(argv=None) -> int:
 
     print(f"robustness run: seed {seed}, {len(targets)} callables, {options.seconds:g} s, "
           f"{options.jobs} jobs", flush=True)
-    gc.collect()
-    gc.freeze()  # children share the warmed-up heap without touching it
-    # Under AddressSanitizer, hand the allocator's quarantine back first: forking copies the
-    # parent's page tables, so a smaller parent forks several times faster.
-    purge = getattr(ctypes.CDLL(None), "__sanitizer_purge_allocator", None)
-    if purge is not None:
-        purge()
+    prepare_parent()
     deadline = started + options.seconds
     replay = " ".join(shlex.quote(a) for a in [sys.executable, sys.argv[0], "--seed", str(seed)]
                       + (["--only", options.only] if options.only else [])
                       + (["--plant", options.plant] if options.plant else []))
-    slots = [Slot() for _ in range(max(1, options.jobs))]
-    free = list(slots)
-    busy: dict[int, Slot] = {}
     covered: set[str] = set()
     outcomes: dict[str, dict[str, int]] = {}
     findings: list[str] = []
-    k = calls = 0
-    while True:
-        launch = (k < len(targets) or time.monotonic() < deadline) and len(findings) < 20
-        while launch and free:
-            slot = free.pop()
-            slot.k = k
-            for f in (slot.report, slot.output):
-                f.seek(0)
-                f.truncate()
-            sys.stdout.flush()
-            sys.stderr.flush()
-            pid = os.fork()
-            if pid == 0:
-                child(slot, targets, order, tables, seed, k, options.timeout)
-            slot.pid = pid
-            busy[pid] = slot
+    calls = 0
+
+    def calls_to_make():
+        k = 0
+        while (k < len(targets) or time.monotonic() < deadline) and len(findings) < 20:
+            yield k
             k += 1
-            launch = k < len(targets) or time.monotonic() < deadline
-        if not busy:
-            break
-        pid, status = os.waitpid(-1, 0)
-        slot = busy.pop(pid)
-        free.append(slot)
+
+    def run(k, report_fd):
+        return run_case(targets, order, tables, seed, k, report_fd)
+
+    def done(k, status, report, output):
+        nonlocal calls
         calls += 1
-        report = os.pread(slot.report.fileno(), 65536, 0).decode("utf-8", "replace")
         lines = report.splitlines() or [""]
         name, reached, description = (lines[0].split("\t", 2) + ["", ""])[:3]
         if reached == "reached":
@@ -1489,15 +1483,15 @@ def main(argv=None) -> int:
             outcome = lines[1].strip() if len(lines) > 1 else "no outcome"
             outcomes.setdefault(name, {}).setdefault(outcome, 0)
             outcomes[name][outcome] += 1
-        size = os.fstat(slot.output.fileno()).st_size
-        output = os.pread(slot.output.fileno(), size, 0) if size else b""
         problem = describe_status(status, output)
         if problem:
             findings.append(problem)
             tail = excerpt(output)
-            print(f"FINDING {problem}: seed {seed} call {slot.k}: {description.strip()}\n"
-                  f"  replay: {replay} --replay {slot.k}\n"
+            print(f"FINDING {problem}: seed {seed} call {k}: {description.strip()}\n"
+                  f"  replay: {replay} --replay {k}\n"
                   + "\n".join("  | " + line for line in tail.splitlines()), flush=True)
+
+    run_pool(calls_to_make(), run, done, options.jobs, options.timeout)
     if options.verbose:
         for name in sorted(outcomes):
             counts = outcomes[name]
@@ -1513,26 +1507,6 @@ def main(argv=None) -> int:
     print(f"robustness: {calls} calls, {len(covered & names)}/{len(names)} callables covered, "
           f"seed {seed}, {len(findings)} findings, {elapsed:.0f} s", flush=True)
     return 1 if findings or missing else 0
-
-
-def child(slot, targets, order, tables, seed, k, timeout):
-    """The forked child: one call with its output captured, then a hard exit."""
-    code = 70
-    try:
-        signal.signal(signal.SIGALRM, signal.SIG_DFL)
-        signal.alarm(timeout)
-        out = slot.output.fileno()
-        os.dup2(out, 1)
-        os.dup2(out, 2)
-        code = run_case(targets, order, tables, seed, k, slot.report.fileno())
-        sys.stdout.flush()
-        sys.stderr.flush()
-    except BaseException:
-        import traceback
-        traceback.print_exc()
-        code = 71
-    finally:
-        os._exit(code)
 
 
 def use_after_free():

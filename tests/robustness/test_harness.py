@@ -43,3 +43,25 @@ def test_a_planted_fault_fails_the_run_and_is_reported(plant, report, findings):
     assert re.search(report, result.stdout), result.stdout
     assert bool(re.search(r"replay: .* --seed 5 .*--replay \d+", result.stdout)) == bool(findings)
     assert SUMMARY.fullmatch(result.stdout.strip().splitlines()[-1]).group(5) == str(findings)
+
+
+EXHAUST = os.path.join(os.path.dirname(RUN), "exhaust.py")
+SWEPT = re.compile(r"exhaustion sweep: (\d+) callables and imports swept, (\d+) failure points "
+                   r"injected, (\d+) findings, \d+ s")
+
+
+@pytest.mark.parametrize("only, swept, finding", [
+    ("^QmVector2.__neg__$|^capi end_drawing$", 2, None),
+    # Every point fails the list it returns: each one is a finding, with its replay.
+    ("^planted swallow$", 0, r"FINDING returned list\[\] where the call gives returned "
+                             r"list\[int:0, int:1, int:2\]: planted swallow k=1\n  replay: "),
+])
+def test_the_exhaustion_sweep_judges_every_failure_point(only, swept, finding):
+    result = subprocess.run([sys.executable, EXHAUST, "--plant", "--only", only],
+                            capture_output=True, text=True, timeout=300)
+    summary = SWEPT.fullmatch(result.stdout.strip().splitlines()[-1])
+    assert summary, result.stdout + result.stderr
+    names, points, found = map(int, summary.groups())
+    assert names == (swept or 1) and points >= names, result.stdout
+    assert (found, result.returncode) == ((points, 1) if finding else (0, 0)), result.stdout
+    assert finding is None or re.search(finding, result.stdout), result.stdout

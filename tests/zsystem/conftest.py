@@ -64,6 +64,18 @@ def record_object(obj, offset: int):
     return None if address is None else ctypes.cast(address, ctypes.py_object).value
 
 
+_incref = ctypes.PYFUNCTYPE(None, ctypes.py_object)(("Py_IncRef", ctypes.pythonapi))
+_decref = ctypes.PYFUNCTYPE(None, ctypes.py_object)(("Py_DecRef", ctypes.pythonapi))
+
+
+def store_record_object(obj, offset: int, value) -> None:
+    """Stores `value` at `offset` in the record, as a native consumer assigning the field does."""
+    old = record_object(obj, offset)
+    _incref(value)
+    ctypes.c_void_p.from_address(id(obj) + offset).value = id(value)
+    _decref(old)
+
+
 def registry(zs) -> list:
     return record_object(zs, 24)
 

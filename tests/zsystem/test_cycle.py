@@ -14,15 +14,32 @@ from quelm_ui.fast.qmvector2.qmvector2 import QmVector2
 from quelm_ui.fast.zsystem import zdispatch
 from quelm_ui.fast.zsystem.zdispatch import ZRequest, ZSystem
 
-from .conftest import fresh, registry
+from .conftest import SystemTable, fresh, registry, vtable_address
 
 PATH = "quelm_ui.fast.zsystem.zdispatch"
 
 
+# The entry frame() goes through: every test runs once with ZSystem.cycle, once with the
+# native table's cycle as a typed caller makes it (dispatch skipped), which is code of its own.
+# The fixture takes no session fixture: pytest would keep a finalizer per run of the test on it,
+# which the leak check would count.
+NATIVE = {"table": None}
+SYSTEM_TABLE = SystemTable.from_address(vtable_address(ZSystem))
+
+
+@pytest.fixture(autouse=True, params=["python", "native"])
+def entry(request):
+    NATIVE["table"] = SYSTEM_TABLE if request.param == "native" else None
+    yield
+    NATIVE["table"] = None
+
+
 def frame(zs, x, y, *flags):
     """One cycle; flags is a subset of "down", "up", "wheel", "wheel_down"."""
-    return zs.cycle(QmVector2(x, y), "down" in flags, "up" in flags, "wheel" in flags,
-                    "wheel_down" in flags)
+    args = (QmVector2(x, y), "down" in flags, "up" in flags, "wheel" in flags,
+            "wheel_down" in flags)
+    table = NATIVE["table"]
+    return zs.cycle(*args) if table is None else table.cycle(zs, *args, 1)
 
 
 def fresh_scene():
@@ -308,6 +325,16 @@ def test_failing_link_ends_the_cycle():
     with pytest.raises(ZeroDivisionError):
         frame(zs, *A)
     assert log == [("hover", "A")]
+
+
+def test_failing_link_of_the_pressed_request_keeps_the_press():
+    zs, log, make_target, scene = fresh_scene()
+    frame(zs, *A, "down")
+    scene["A"].request.__setstate__((lambda: 1 / 0,) + (None,) * 6)
+    with pytest.raises(ZeroDivisionError):
+        frame(zs, *NOWHERE, "up")
+    assert log == [("hover", "A"), ("click", "A")]
+    assert zs.clicked_request is scene["A"].request
 
 
 def test_failed_rebuild_stops_the_cycle_and_stays_dirty(entries_of):

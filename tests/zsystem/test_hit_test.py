@@ -170,6 +170,17 @@ def test_pointer_at_the_extremes(system_table):
     assert scene.winner(system_table, 2147483584, -2147483647.5) is None
 
 
+class PointerLike:
+    """Not a QmVector2: read through its x and y and int()."""
+
+    x, y = 5.9, "7"
+
+
+def test_a_pointer_of_another_type_is_read_through_its_attributes(system_table):
+    scene = Scene([((0, 0, 6, 6), 1), ((5, 7, 1, 1), 2)])
+    assert system_table.request_cycle(scene.zs, PointerLike(), 0, 0) is scene.requests[1]
+
+
 def test_none_pointer(system_table):
     empty = ZSystem()
     assert system_table.request_cycle(empty, None, 0, 0) is None  # not read when nothing lives

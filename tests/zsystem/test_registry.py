@@ -19,7 +19,8 @@ from quelm_ui.fast.zsystem.zdispatch import ZRequest, ZSystem
 
 from quelm_ui.fast.qmvector2.qmvector2 import QmVector2
 
-from .conftest import collector_clear, fresh, registry, rects_data, rows, view_owner, z_indices
+from .conftest import (collector_clear, fresh, registry, rects_data, rows, store_record_object,
+                       view_owner, z_indices)
 
 PATH = "quelm_ui.fast.zsystem.zdispatch"
 
@@ -496,6 +497,16 @@ def test_registry_entries_that_do_not_give_requests():
             zs.get_active_requests()
 
 
+def test_a_registry_other_than_a_list_fails_the_rebuild(entries_of):
+    zs, log, make_target = fresh()
+    zs.add(make_target("a").request)
+    store_record_object(zs, 24, ("not", "a list"))
+    with pytest.raises(TypeError, match="^Expected list, got tuple$") as info:
+        zs.get_active_requests()
+    assert entries_of(info.value)[-1][0] == f"{PATH}.ZSystem._rebuild_arrays"
+    assert zs.is_dirty is True and registry(zs) == ("not", "a list")
+
+
 def test_state_after_a_collector_clear(system_table, entries_of):
     zs, log, make_target = fresh()
     target = make_target("a", rect=(0, 0, 5, 5))
@@ -701,8 +712,10 @@ def test_overrides_are_called_natively_with_dispatch(system_table):
     assert system_table.mark_dirty(zs, 0) == "marked"
     assert system_table.get_active_requests(zs, 0) == ["listed"]
     assert system_table.cycle(zs, pos, 1, 0, 2, 0, 0) == "cycled"
+    assert system_table.cycle(zs, pos, 0, 3, 0, 4, 0) == "cycled"
     assert zs.calls == [("add", target.request), ("mark_dirty",), ("get_active_requests",),
-                        ("cycle", pos, True, False, True, False)]
+                        ("cycle", pos, True, False, True, False),
+                        ("cycle", pos, False, True, False, True)]
     assert registry(zs) == []
 
 
@@ -731,9 +744,62 @@ def test_get_active_requests_override_must_give_a_list(system_table, result, mes
     assert system_table.get_active_requests(zs, 0) is None
 
 
-def test_plain_instances_never_dispatch(system_table):
+OVERRIDABLE = ("add", "mark_dirty", "get_active_requests", "cycle")
+
+
+class LookupFails(ZSystem):
+    def __getattribute__(self, name):
+        if name in OVERRIDABLE:
+            raise ZeroDivisionError(f"no {name}")
+        return super().__getattribute__(name)
+
+
+class OverridesFail(ZSystem):
+    __slots__ = ()  # a Python subclass without an instance dict
+
+    def add(self, z_request):
+        raise ZeroDivisionError("no add")
+
+    @staticmethod  # found as a plain function, not a bound method
+    def mark_dirty():
+        raise ZeroDivisionError("no mark_dirty")
+
+    def get_active_requests(self):
+        raise ZeroDivisionError("no get_active_requests")
+
+    def cycle(self, *args):
+        raise ZeroDivisionError("no cycle")
+
+
+@pytest.mark.parametrize("cls", [LookupFails, OverridesFail])
+@pytest.mark.parametrize("name, call", [
+    ("add", lambda table, zs, request: table.add(zs, request, 0)),
+    ("mark_dirty", lambda table, zs, request: table.mark_dirty(zs, 0)),
+    ("get_active_requests", lambda table, zs, request: table.get_active_requests(zs, 0)),
+    ("cycle", lambda table, zs, request: table.cycle(zs, QmVector2(1, 1), 0, 0, 0, 0, 0)),
+])
+def test_a_failing_override_or_lookup_fails_the_native_call(system_table, cls, name, call,
+                                                            entries_of):
     zs, log, make_target = fresh()
+    zs = cls()
+    with pytest.raises(ZeroDivisionError, match=f"^no {name}$") as info:
+        call(system_table, zs, make_target("a").request)
+    names = [entry for entry, _ in entries_of(info.value)]
+    assert f"quelm_ui.fast.zsystem.zdispatch.ZSystem.{name}" in names
+    assert registry(zs) == []
+
+
+class WithoutOverrides(ZSystem):
+    pass
+
+
+@pytest.mark.parametrize("cls", [ZSystem, WithoutOverrides])
+def test_plain_instances_never_dispatch(system_table, cls):
+    zs, log, make_target = fresh()
+    zs = cls()
     assert system_table.mark_dirty(zs, 0) is None and zs.is_dirty is True
+    assert system_table.get_active_requests(zs, 0) == []
+    assert system_table.cycle(zs, QmVector2(1, 1), 0, 0, 0, 0, 0) is None
 
 
 # ---- pickling ----

@@ -222,7 +222,8 @@ def test_unpickle_applies_state_in_alphabetical_order():
     assert [getattr(request, name) for name in STATE_ORDER] == list(values[1:])
 
 
-@pytest.mark.parametrize("checksum, shown", [(1, "0x1"), (0x80e39c9, "0x80e39c9"), (-5, "0x-5")])
+@pytest.mark.parametrize("checksum, shown", [(1, "0x1"), (0x80e39c9, "0x80e39c9"), (-5, "0x-5"),
+                                             (-1, "0x-1")])
 def test_unpickle_rejects_other_checksums(checksum, shown, entries_of):
     with pytest.raises(pickle.PickleError) as info:
         __pyx_unpickle_ZRequest(ZRequest, checksum, None)
@@ -235,6 +236,7 @@ def test_unpickle_rejects_other_checksums(checksum, shown, entries_of):
     ((ZRequest, 0x80e39c8, [None] * 7), TypeError,
      "Argument '__pyx_state' has incorrect type (expected tuple, got list)"),
     ((ZRequest, "x", None), TypeError, "an integer is required"),
+    ((ZRequest, 2**63, None), OverflowError, "Python int too large to convert to C long"),
     ((ZRequest, 0x80e39c8), TypeError,
      "__pyx_unpickle_ZRequest() takes exactly 3 positional arguments (2 given)"),
     ((int, 0x80e39c8, None), TypeError,
@@ -263,14 +265,47 @@ def test_short_state_is_rejected_without_change(length, entries_of):
         __pyx_unpickle_ZRequest(ZRequest, 0x80e39c8, ("x",) * length)
 
 
+class NoTruth:
+    def __bool__(self):
+        raise ZeroDivisionError("no truth")
+
+
 @pytest.mark.parametrize("state, error, message", [
     (None, TypeError, "cannot pass None into a C function argument that is declared 'not None'"),
     ([None] * 7, TypeError, "Expected tuple, got list"),
+    ((None,) * 7 + (NoTruth(),), ZeroDivisionError, "no truth"),
 ])
 def test_setstate_type_errors(state, error, message):
     with pytest.raises(error) as info:
         ZRequest.__new__(ZRequest).__setstate__(state)
     assert str(info.value) == message
+
+
+class DictFails(ZRequest):
+    @property
+    def __dict__(self):
+        raise ZeroDivisionError("no dict")
+
+
+class DictWithoutTruth(ZRequest):
+    @property
+    def __dict__(self):
+        return NoTruth()
+
+
+@pytest.mark.parametrize("call, error, message", [
+    (lambda: ZRequest.__new__(ZRequest).__reduce__(1), TypeError,
+     "__reduce__() takes no arguments (1 given)"),
+    (lambda: DictFails.__new__(DictFails).__reduce__(), ZeroDivisionError, "no dict"),
+    (lambda: DictWithoutTruth.__new__(DictWithoutTruth).__reduce__(), ZeroDivisionError,
+     "no truth"),
+])
+def test_reduce_errors(call, error, message, entries_of):
+    with pytest.raises(error) as info:
+        call()
+    assert str(info.value) == message
+    names = [name for name, _ in entries_of(info.value)]
+    assert "quelm_ui.fast.zsystem.zdispatch.ZRequest.__reduce__" in names
 
 
 def test_setstate_keyword_and_eighth_item():

@@ -22,7 +22,9 @@ PyObject* find_keyword(const ArgSpec& spec, Py_ssize_t index, PyObject* const* k
                        PyObject* kwnames) noexcept {
     const Py_ssize_t nkw = PyTuple_GET_SIZE(kwnames);
     for (Py_ssize_t k = 0; k < nkw; ++k) {
+        // GCOVR_EXCL_BR_START: the type assert inside the item macro
         PyObject* key = PyTuple_GET_ITEM(kwnames, k);
+        // GCOVR_EXCL_BR_STOP
         if (PyUnicode_Check(key) && PyUnicode_EqualToUTF8(key, spec.names[index])) {
             return kwvalues[k];
         }
@@ -34,7 +36,9 @@ PyObject* find_keyword(const ArgSpec& spec, Py_ssize_t index, PyObject* const* k
 void report_bad_keyword(const ArgSpec& spec, Py_ssize_t nargs, PyObject* kwnames) noexcept {
     const Py_ssize_t nkw = PyTuple_GET_SIZE(kwnames);
     for (Py_ssize_t k = 0; k < nkw; ++k) {
+        // GCOVR_EXCL_BR_START: the type assert inside the item macro
         PyObject* key = PyTuple_GET_ITEM(kwnames, k);
+        // GCOVR_EXCL_BR_STOP
         if (!PyUnicode_Check(key)) {
             err::keywords_not_strings(spec.func);
             return;
@@ -111,7 +115,9 @@ int refuse_keywords(const char* func, PyObject* keywords) noexcept {
     bool all_strings = true;
     if (PyTuple_Check(keywords)) {
         for (Py_ssize_t k = 0; k < PyTuple_GET_SIZE(keywords); ++k) {
+            // GCOVR_EXCL_BR_START: the type assert inside the item macro
             last = PyTuple_GET_ITEM(keywords, k);
+            // GCOVR_EXCL_BR_STOP
             all_strings = all_strings && PyUnicode_Check(last);
         }
     } else {
@@ -122,7 +128,7 @@ int refuse_keywords(const char* func, PyObject* keywords) noexcept {
     }
     if (!all_strings) {
         err::keywords_not_strings(func);
-    } else if (last) {
+    } else if (last) { // GCOVR_EXCL_BR_LINE: called only with a keyword present
         err::unexpected_keyword(func, last);
     }
     return -1;
@@ -161,11 +167,15 @@ int parse_tuple_args(const ArgSpec& spec, PyObject* args, PyObject* kwargs,
     const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
     const Py_ssize_t nkw = kwargs ? PyDict_GET_SIZE(kwargs) : 0;
     if (nkw == 0) {
+        // GCOVR_EXCL_BR_START: the type assert inside the item macro
         return parse_args(spec, &PyTuple_GET_ITEM(args, 0), nargs, nullptr, out);
+        // GCOVR_EXCL_BR_STOP
     }
     // Lay the call out as a vectorcall: positionals, then the keyword values, with their names
     // in a tuple.
+    // GCOVR_EXCL_BR_START: PyMem_New's overflow test, for a call's arguments
     PyObject** stack = PyMem_New(PyObject*, static_cast<size_t>(nargs + nkw));
+    // GCOVR_EXCL_BR_STOP
     if (!stack) {
         PyErr_NoMemory();
         return -1;
@@ -174,13 +184,17 @@ int parse_tuple_args(const ArgSpec& spec, PyObject* args, PyObject* kwargs,
     int result = -1;
     if (kwnames) {
         for (Py_ssize_t i = 0; i < nargs; ++i) {
+            // GCOVR_EXCL_BR_START: the type assert inside the item macro
             stack[i] = PyTuple_GET_ITEM(args, i);
+            // GCOVR_EXCL_BR_STOP
         }
         PyObject* key = nullptr;
         PyObject* value = nullptr;
         Py_ssize_t pos = 0;
         Py_ssize_t k = 0;
+        // GCOVR_EXCL_BR_START: the dict holds nkw items
         while (k < nkw && PyDict_Next(kwargs, &pos, &key, &value)) {
+            // GCOVR_EXCL_BR_STOP
             PyTuple_SET_ITEM(kwnames.get(), k, Py_NewRef(key));
             stack[nargs + k] = value;
             ++k;

@@ -12,8 +12,6 @@ void arg_count(const char* func, bool exact, Py_ssize_t min, Py_ssize_t max,
                Py_ssize_t given) noexcept;
 // "%.200s() takes no arguments (%zd given)"
 void no_args(const char* func, Py_ssize_t given) noexcept;
-// "%.200s() takes exactly one argument (%zd given)"
-void one_arg(const char* func, Py_ssize_t given) noexcept;
 // "%.200s() needs an argument" (a method called on its type without an instance)
 void needs_receiver(const char* func) noexcept;
 // "%.200s() takes no keyword arguments"

@@ -20,11 +20,13 @@ using ModuleExecBody = int (*)(PyObject* module) noexcept;
 using ModuleStateRelease = void (*)() noexcept;
 
 // Py_mod_exec: the re-initialisation check (RuntimeError "Module '%s' has already been
-// imported. Re-initialisation is not supported." once another module object was initialised,
-// success without work for the same one or for one whose exec is running), then the version
-// warning and `body`. A module counts as initialised only once its body succeeded: after a
-// failure `release_state` (when given) runs and a later import starts over. On failure adds
-// the traceback entry "init <dotted path>".
+// imported. Re-initialisation is not supported." while another module object that was
+// initialised is alive, success without work for the same one or for one whose exec is running),
+// then the version warning and `body`. A module counts as initialised only once its body
+// succeeded: after a failure `release_state` (when given) runs and a later import starts over.
+// So does an import after the initialised module object is gone; one that only garbage keeps
+// alive (an import that failed after exec, its module out of sys.modules) is collected first. On
+// failure adds the traceback entry "init <dotted path>".
 int run_module_exec(PyObject* module, const ModuleInfo& info, ModuleExecBody body,
                     ModuleStateRelease release_state = nullptr) noexcept;
 

@@ -15,7 +15,7 @@ public:
     Ref& operator=(const Ref&) = delete;
     Ref(Ref&& other) noexcept : obj_(std::exchange(other.obj_, nullptr)) {}
     Ref& operator=(Ref&& other) noexcept {
-        if (this != &other) {
+        if (this != &other) { // GCOVR_EXCL_BR_LINE: no Ref is moved into itself
             PyObject* old = std::exchange(obj_, std::exchange(other.obj_, nullptr));
             Py_XDECREF(old);
         }

@@ -14,7 +14,9 @@ constexpr const char* kIndexOutOfRange = "Vector index out of range";
 // IndexError "Vector index out of range". Every iteration over a vector ends with it, so the
 // message is made once (a process-lifetime reference) rather than per raise.
 void raise_index_out_of_range() noexcept {
+    // GCOVR_EXCL_BR_START: a static's guard, first use under the interpreter lock
     static PyObject* message = PyUnicode_InternFromString(kIndexOutOfRange);
+    // GCOVR_EXCL_BR_STOP
     if (message) [[likely]] {
         PyErr_SetObject(PyExc_IndexError, message);
     } else {
@@ -91,8 +93,8 @@ PyObject* scaling(PyObject* a, PyObject* b, const char* operation) noexcept {
 // `+=`, `-=` and `*=`: a vector right operand only; the left vector changes and is returned.
 template <PairOp Op>
 PyObject* in_place(PyObject* a, PyObject* b, const char* operation) noexcept {
-    if (!is_vector(a)) {
-        Py_RETURN_NOTIMPLEMENTED;
+    if (!is_vector(a)) {          // GCOVR_EXCL_BR_LINE: see below
+        Py_RETURN_NOTIMPLEMENTED; // GCOVR_EXCL_LINE: in-place slots run on their own type only
     }
     if (require_vector(b, "other") < 0) {
         return fail(operation);

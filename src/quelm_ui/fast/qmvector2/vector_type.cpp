@@ -72,14 +72,18 @@ Ref sequence_item(PyObject* seq, Py_ssize_t index) noexcept {
             PyErr_SetString(PyExc_IndexError, "list index out of range");
             return Ref();
         }
+        // GCOVR_EXCL_BR_START: the type assert inside the item macro
         return Ref::borrow(PyList_GET_ITEM(seq, index));
+        // GCOVR_EXCL_BR_STOP
     }
     if (PyTuple_CheckExact(seq)) {
         if (index >= PyTuple_GET_SIZE(seq)) {
             PyErr_SetString(PyExc_IndexError, "tuple index out of range");
             return Ref();
         }
+        // GCOVR_EXCL_BR_START: the type assert inside the item macro
         return Ref::borrow(PyTuple_GET_ITEM(seq, index));
+        // GCOVR_EXCL_BR_STOP
     }
     return Ref::steal(PySequence_GetItem(seq, index));
 }
@@ -134,7 +138,7 @@ int init_from_one(QmVector2Object* self, PyObject* arg) noexcept {
         return init_from_sequence(self, arg);
     }
     Ref type_name = Ref::steal(PyType_GetName(Py_TYPE(arg)));
-    if (type_name) {
+    if (type_name) { // GCOVR_EXCL_BR_LINE: a type always has a name
         PyErr_Format(PyExc_TypeError, "QmVector2() invalid constructor argument: %U",
                      type_name.get());
     }
@@ -170,7 +174,9 @@ int init_from_args(QmVector2Object* self, PyObject* const* args, Py_ssize_t narg
 int vector_init(PyObject* self, PyObject* args, PyObject* kwargs) noexcept {
     if (kwargs && PyDict_GET_SIZE(kwargs) != 0) {
         refuse_keywords("__init__", kwargs);
+        // GCOVR_EXCL_BR_START: the type assert inside the item macro
     } else if (init_from_args(as_vector(self), &PyTuple_GET_ITEM(args, 0),
+                              // GCOVR_EXCL_BR_STOP
                               PyTuple_GET_SIZE(args)) == 0) {
         return 0;
     }
