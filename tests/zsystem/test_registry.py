@@ -326,7 +326,10 @@ def test_old_snapshots_stay_consistent():
     assert zs.live_requests is not old_live
 
 
-def test_np_global_is_used_for_the_arrays():
+# Every 32-bit integer type is an int32: np.intc is np.int32 on Linux, but a type of its own on
+# Windows, where NumPy's int32 is a C long.
+@pytest.mark.parametrize("int32", [np.int32, np.intc])
+def test_np_global_is_used_for_the_arrays(int32):
     zs, log, make_target = fresh()
     with pytest.MonkeyPatch.context() as monkeypatch:
         calls = []
@@ -335,11 +338,11 @@ def test_np_global_is_used_for_the_arrays():
             calls.append((shape, dtype))
             return np.empty(shape, dtype)
 
-        monkeypatch.setattr(zdispatch, "np", SimpleNamespace(int32=np.int32, empty=empty))
+        monkeypatch.setattr(zdispatch, "np", SimpleNamespace(int32=int32, empty=empty))
         target = make_target("a")
         zs.add(target.request)
         zs.get_active_requests()
-        assert calls == [((1, 4), np.int32), (1, np.int32)]
+        assert calls == [((1, 4), int32), (1, int32)]
 
 
 @pytest.mark.parametrize("empty, error, message", [

@@ -40,6 +40,39 @@ Ref to_python_int(PyObject* obj) noexcept {
     return Ref();
 }
 
+// The interpreter's conversions to a C long, whose range and messages the conversions below
+// promise. A C long has 64 bits on Linux and 32 on Windows (LLP64): there they go through
+// long long, with the messages the 64-bit conversions give.
+#if defined(_WIN32)
+// `number` as a 64-bit long; beyond it, the message of PyLong_AsLong on Linux.
+long long as_long(PyObject* number) noexcept {
+    int overflow = 0;
+    const long long value = PyLong_AsLongLongAndOverflow(number, &overflow);
+    if (overflow != 0) {
+        PyErr_SetString(PyExc_OverflowError, "Python int too large to convert to C long");
+        return -1;
+    }
+    return value;
+}
+
+// Sets the error PyLong_AsUnsignedLong sets on Linux for `number`, which is past LLONG_MAX: only
+// from 2**64 on.
+void check_unsigned_long(PyObject* number) noexcept {
+    (void)PyLong_AsUnsignedLongLong(number);
+    if (PyErr_Occurred() && PyErr_ExceptionMatches(PyExc_OverflowError)) {
+        PyErr_SetString(PyExc_OverflowError, "Python int too large to convert to C unsigned long");
+    }
+}
+#else
+long as_long(PyObject* number) noexcept {
+    return PyLong_AsLong(number);
+}
+
+void check_unsigned_long(PyObject* number) noexcept {
+    (void)PyLong_AsUnsignedLong(number);
+}
+#endif
+
 // Reads an int as a C long long, reporting the sign of an overflow in `overflow`.
 int long_long_of(PyObject* obj, long long& value, int& overflow) noexcept {
     Ref number = to_python_int(obj);
@@ -79,8 +112,8 @@ int to_int32(PyObject* obj, int32_t& out) noexcept {
     if (!number) {
         return -1;
     }
-    // Magnitudes beyond a C long keep the interpreter's own message.
-    const long value = PyLong_AsLong(number.get());
+    // Magnitudes beyond a 64-bit C long keep the interpreter's own message.
+    const auto value = as_long(number.get());
     if (value == -1 && PyErr_Occurred()) {
         return -1;
     }
@@ -109,8 +142,8 @@ int to_uint32(PyObject* obj, uint32_t& out) noexcept {
         return -1;
     }
     if (overflow > 0) {
-        // Beyond a C unsigned long: the interpreter's own message.
-        (void)PyLong_AsUnsignedLong(number.get());
+        // Beyond a 64-bit C unsigned long: the interpreter's own message.
+        check_unsigned_long(number.get());
         if (!PyErr_Occurred()) {            // GCOVR_EXCL_BR_LINE: always set past ULONG_MAX
             err::too_large("unsigned int"); // GCOVR_EXCL_LINE: as above
         }

@@ -173,7 +173,9 @@ constexpr PyTypeObject make_type(const char* name, unsigned long extra_flags,
     type.tp_dealloc = function_dealloc;
     type.tp_vectorcall_offset = offsetof(FunctionObject, vectorcall);
     type.tp_repr = function_repr;
+#if !defined(_WIN32)
     type.tp_call = PyVectorcall_Call;
+#endif
     type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_HAVE_VECTORCALL |
                     Py_TPFLAGS_IMMUTABLETYPE | extra_flags;
     type.tp_traverse = function_traverse;
@@ -197,6 +199,12 @@ const char* short_type_name(PyTypeObject* type) noexcept {
 } // namespace
 
 int ready_function_types() noexcept {
+#if defined(_WIN32)
+    // Imported from the interpreter's DLL, the function's address is no constant there: it is
+    // stored before the types are readied, as the dynamic linker would have done elsewhere.
+    method_type.tp_call = PyVectorcall_Call;
+    function_type.tp_call = PyVectorcall_Call;
+#endif
     if (PyType_Ready(&method_type) < 0 || PyType_Ready(&function_type) < 0) {
         return -1;
     }

@@ -39,6 +39,21 @@ Ref first_rows(PyObject* array, Py_ssize_t rows) noexcept {
     return slice;
 }
 
+namespace {
+
+// NumPy's int32 is a C int on Linux and a C long on Windows, where both have 32 bits and an
+// array of either type holds 32-bit integers.
+bool holds_int32(PyArrayObject* arr) noexcept {
+    const int type = PyArray_TYPE(arr);
+#if NPY_BITSOF_LONG == 32
+    return type == NPY_INT || type == NPY_LONG;
+#else
+    return type == NPY_INT;
+#endif
+}
+
+} // namespace
+
 int bind_view(PyObject* array, int ndim, LocalView& out) noexcept {
     if (!PyArray_Check(array)) {
         err::cannot_convert(array, &PyArray_Type);
@@ -49,7 +64,7 @@ int bind_view(PyObject* array, int ndim, LocalView& out) noexcept {
         err::buffer_ndim(ndim, PyArray_NDIM(arr));
         return -1;
     }
-    if (PyArray_TYPE(arr) != NPY_INT32 || !PyArray_ISNOTSWAPPED(arr)) {
+    if (!holds_int32(arr) || !PyArray_ISNOTSWAPPED(arr)) {
         err::buffer_dtype("int32_t", reinterpret_cast<PyObject*>(PyArray_DESCR(arr)));
         return -1;
     }
