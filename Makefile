@@ -1,24 +1,14 @@
 # Everything a fresh machine needs: `make test` installs the CPython toolchain (cached in
 # .toolchain/), the development venv, builds the extension modules and runs the suite.
 #
-# PYVER picks the CPython version (default 3.14; the supported ones are listed in
-# tools/toolchain-lib.sh). Each version has its own toolchain prefix (.toolchain/python<version>),
-# venvs, build trees and stamps, so `make test PYVER=3.13` never disturbs the 3.14 set-up: 3.14
-# keeps the plain names (.venv, .venv-debug, build/debug, ...) and the others add -<version>
-# (.venv-3.13, .venv-debug-3.13, build/debug-3.13, ...).
-PYVERS      := $(shell bash -c 'die() { exit 1; }; source tools/toolchain-lib.sh && echo "$${SUPPORTED_PYVERS[*]}"')
-DEFAULT_PYVER := $(shell bash -c 'die() { exit 1; }; source tools/toolchain-lib.sh && echo "$$DEFAULT_PYVER"')
-PYVER       ?= $(DEFAULT_PYVER)
-ifeq ($(filter $(PYVER),$(PYVERS)),)
-$(error PYVER=$(PYVER) is not supported: choose one of $(PYVERS))
-endif
-export QM_PYVER := $(PYVER)
-VSUFFIX     := $(if $(filter $(DEFAULT_PYVER),$(PYVER)),,-$(PYVER))
-# ARCH picks the processor architecture: x86_64 (this machine's; the default) or aarch64, built
-# with Debian's cross compiler and run under qemu-user. aarch64 has its own toolchain prefix
-# (.toolchain/python<version>-aarch64), venvs and stamps (suffix -aarch64); tools/emulated.mk
-# holds its targets (toolchain, venv, build, test, installed-check).
-ARCHS       := $(shell bash -c 'die() { exit 1; }; source tools/toolchain-lib.sh && echo "$${SUPPORTED_ARCHS[*]}"')
+# ARCH picks the platform: x86_64 (this machine's; the default), aarch64 (64-bit Arm Linux, built
+# with Debian's cross compiler and run under qemu-user) or win_amd64 (Windows x64, built with zig's
+# clang and run under Wine). Each other platform has its own toolchain prefix, venvs and stamps
+# (suffix -<arch>); tools/emulated.mk (aarch64) and tools/windows.mk (win_amd64) hold its targets
+# (toolchain, venv, build, test, installed-check).
+toolchain_lib = $(shell bash -c 'die() { exit 1; }; source tools/toolchain-lib.sh && echo "$(1)"')
+ARCHS       := $(call toolchain_lib,$${SUPPORTED_ARCHS[*]} $$WINDOWS_ARCH)
+WINDOWS_ARCH := $(call toolchain_lib,$$WINDOWS_ARCH)
 HOST_ARCH   := x86_64
 ARCH        ?= $(HOST_ARCH)
 ifeq ($(filter $(ARCH),$(ARCHS)),)
@@ -26,6 +16,27 @@ $(error ARCH=$(ARCH) is not supported: choose one of $(ARCHS))
 endif
 export QM_ARCH := $(ARCH)
 ASUFFIX     := $(if $(filter $(HOST_ARCH),$(ARCH)),,-$(ARCH))
+# PYVER picks the CPython version (default 3.14; the supported ones are listed in
+# tools/toolchain-lib.sh). Each version has its own toolchain prefix (.toolchain/python<version>),
+# venvs, build trees and stamps, so `make test PYVER=3.13` never disturbs the 3.14 set-up: 3.14
+# keeps the plain names (.venv, .venv-debug, build/debug, ...) and the others add -<version>
+# (.venv-3.13, .venv-debug-3.13, build/debug-3.13, ...). Windows has the versions of
+# WINDOWS_PYVERS only (3.13; the default there).
+PYVERS      := $(call toolchain_lib,$${SUPPORTED_PYVERS[*]})
+DEFAULT_PYVER := $(call toolchain_lib,$$DEFAULT_PYVER)
+WINDOWS_PYVERS := $(call toolchain_lib,$${WINDOWS_PYVERS[*]})
+ifeq ($(ARCH),$(WINDOWS_ARCH))
+PYVER       ?= $(firstword $(WINDOWS_PYVERS))
+ifeq ($(filter $(PYVER),$(WINDOWS_PYVERS)),)
+$(error PYVER=$(PYVER) has no Windows build here: the official Windows CPython that can be installed and tested on this machine is $(WINDOWS_PYVERS) (README: Windows))
+endif
+endif
+PYVER       ?= $(DEFAULT_PYVER)
+ifeq ($(filter $(PYVER),$(PYVERS)),)
+$(error PYVER=$(PYVER) is not supported: choose one of $(PYVERS))
+endif
+export QM_PYVER := $(PYVER)
+VSUFFIX     := $(if $(filter $(DEFAULT_PYVER),$(PYVER)),,-$(PYVER))
 VENV        ?= .venv$(VSUFFIX)$(ASUFFIX)
 PY          := $(VENV)/bin/python
 STAMP       := $(VENV)/.deps-stamp
@@ -60,9 +71,10 @@ LEAKCHECK_DIRS := $(wildcard tests/qmvector2 tests/zsystem standins/tests tests/
 all: test
 
 # Debian packages: patchelf for the toolchain, Xvfb and Mesa for the real-raylib tests and the demo,
-# qemu-user, and the aarch64 cross compiler when its wheels are built here.
+# qemu-user, and what the other platforms' wheels need when they are built here (the aarch64 cross
+# compiler; Wine and osslsigncode for Windows).
 sysdeps:
-	bash tools/install-system-deps.sh $(if $(filter aarch64,$(WHEEL_ARCHS)),--arch aarch64)
+	bash tools/install-system-deps.sh $(addprefix --arch ,$(filter-out $(HOST_ARCH),$(WHEEL_ARCHS)))
 
 toolchain:
 	bash tools/install-python.sh
@@ -267,6 +279,8 @@ robustness: $(ROBUST_DEPS)
 	$(ROBUST_ENV) $(ROBUST_PYTHON) tests/robustness/run.py --seconds $(ROBUST_SECONDS) \
 	    $(if $(ROBUST_SEED),--seed $(ROBUST_SEED)) $(ROBUST_ARGS)
 
+else ifeq ($(ARCH),$(WINDOWS_ARCH))
+include tools/windows.mk
 else
 include tools/emulated.mk
 endif

@@ -8,11 +8,16 @@
 #   - qemu-user (qemu-x86_64), which runs the interpreter on an emulated processor without AVX2
 #     for the test of the modules' processor check;
 #   - with --arch aarch64: the cross compiler g++-aarch64-linux-gnu (and its binutils, whose
-#     objdump reads aarch64 code); qemu-user's qemu-aarch64 runs what it builds.
+#     objdump reads aarch64 code); qemu-user's qemu-aarch64 runs what it builds;
+#   - with --arch win_amd64: Wine (64-bit; tools/wine.sh runs the Windows interpreter with it),
+#     its fonts, the MinGW build of zlib that Wine's own DLLs load, and osslsigncode, which checks
+#     the Windows interpreter's signatures (tools/install-windows.sh). The compiler, zig, comes
+#     from PyPI.
 #
-# Usage: tools/install-system-deps.sh [--check] [--arch ARCH] [-h|--help]
+# Usage: tools/install-system-deps.sh [--check] [--arch ARCH]... [-h|--help]
 #   --check   only report what is missing (exit 1 if anything is), install nothing
-#   --arch    also what building and testing for ARCH needs (x86_64, the default, or aarch64)
+#   --arch    also what building and testing for ARCH needs (x86_64, the default, aarch64 or
+#             win_amd64); may be given more than once
 #
 # Idempotent: packages that are already installed are left alone, and apt is not
 # touched at all when nothing is missing. Needs root (or sudo) to install. Runs on
@@ -49,6 +54,7 @@ while (($#)); do
             case "${2:-}" in
                 x86_64) ;;
                 aarch64) PACKAGES+=(g++-aarch64-linux-gnu binutils-aarch64-linux-gnu) ;;
+                win_amd64) PACKAGES+=(wine wine64 libwine fonts-wine libz-mingw-w64 osslsigncode) ;;
                 *) die "unknown architecture: ${2:-}" ;;
             esac
             shift

@@ -27,6 +27,11 @@ select_pyver() {
 # built with Debian's cross compiler and run under qemu-user (tools/emulate.sh).
 SUPPORTED_ARCHS=(x86_64 aarch64)
 DEFAULT_ARCH=x86_64
+# Windows x64, the third platform: cross-built with zig's clang and run under Wine
+# (tools/install-windows.sh, tools/windows.mk), for the versions whose official Windows build can
+# be installed here and so tested.
+WINDOWS_ARCH=win_amd64
+WINDOWS_PYVERS=(3.13)
 
 # The architecture to install for: $1 if given, else $QM_ARCH, else the default. Sets ARCH (as
 # uname -m names it), DEB_ARCH (Debian's name), MULTIARCH (the library and include folder), LDSO
