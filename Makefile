@@ -62,6 +62,13 @@ WHEEL_ARCHS ?= $(ARCHS)
 # Written by `make wheel` once dist/ is complete; the other architectures' installed-check uses
 # dist/ as it is when this is newer than the sources.
 DIST_STAMP := build/.dist-stamp
+# Windows wheels exist for the versions of WHEEL_PYVERS that have a Windows build here;
+# tools/check-dist.py takes a platform's versions after its name (--arch=win_amd64:3.13).
+WINDOWS_WHEEL_PYVERS := $(filter $(WINDOWS_PYVERS),$(WHEEL_PYVERS))
+comma := ,
+space := $(subst ,, )
+windows_versions = $(subst $(space),$(comma),$(WINDOWS_WHEEL_PYVERS))
+dist_arch = $(if $(filter $(WINDOWS_ARCH),$(1)),$(if $(WINDOWS_WHEEL_PYVERS),--arch=$(1):$(windows_versions)),--arch=$(1))
 
 ifeq ($(ARCH),$(HOST_ARCH))
 
@@ -245,11 +252,12 @@ wheel: sysdeps $(WHEEL_TOOLS)
 	done
 	PATH="$(abspath $(VENV))/bin:$$PATH" $(VENV)/bin/auditwheel repair --wheel-dir dist \
 	    build/wheelhouse/*.whl
-	@# The other architectures' wheels from the same sdists (tools/emulated.mk).
+	@# The other platforms' wheels from the same sdists (tools/emulated.mk, tools/windows.mk).
 	set -e; for arch in $(filter-out $(HOST_ARCH),$(WHEEL_ARCHS)); do \
 	    $(MAKE) --no-print-directory ARCH=$$arch emulated-wheels; \
 	done
-	$(PY) tools/check-dist.py dist $(WHEEL_PYVERS) $(addprefix --arch=,$(WHEEL_ARCHS))
+	$(PY) tools/check-dist.py dist $(WHEEL_PYVERS) \
+	    $(foreach arch,$(WHEEL_ARCHS),$(call dist_arch,$(arch)))
 	@mkdir -p build && touch $(DIST_STAMP)
 
 # For every version in WHEEL_PYVERS, the suites against the installed wheels from dist/ (plus the

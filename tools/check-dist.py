@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Check the release artefacts `make wheel` leaves in dist/: the two sdists and, for each CPython
-version and architecture, the two manylinux wheels, their tags against `auditwheel show`, and
-what each wheel holds (the system's wheel: only the three modules' packages and the public
-headers; nothing the toolkit owns).
+version and platform, the two wheels, their tags (the manylinux ones against `auditwheel show`),
+and what each wheel holds (the system's wheel: only the three modules' packages and the public
+headers; nothing the toolkit owns). A Windows wheel's modules must import nothing but the
+interpreter's DLL, Windows' own kernel32 and the Universal C Runtime, and hold no fused
+multiply-add instruction (as on Linux: results must be plain IEEE arithmetic).
 
-Usage: tools/check-dist.py <dist dir> <version>... [--arch=<arch>]... (e.g. 3.13 3.14 3.15
---arch=x86_64 --arch=aarch64; x86_64 alone without --arch). Prints each wheel's tag, size and
-file list.
+Usage: tools/check-dist.py <dist dir> <version>... [--arch=<arch>[:<version>,...]]... (e.g. 3.13
+3.14 3.15 --arch=x86_64 --arch=aarch64 --arch=win_amd64:3.13; x86_64 alone without --arch; a
+platform given versions has wheels for those only). Prints each wheel's tag, size and file list.
 """
 
 from __future__ import annotations
@@ -15,9 +17,11 @@ import pathlib
 import re
 import subprocess
 import sys
+import tempfile
 import zipfile
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
+WINDOWS = "win_amd64"
 MODULE_PACKAGES = {
     "quelm_ui/fast/qmvector2": "qmvector2",
     "quelm_ui/fast/zsystem": "zdispatch",
@@ -63,11 +67,51 @@ def check_tag(wheel: pathlib.Path, arch: str) -> str:
     return platform
 
 
+def check_windows_tag(wheel: pathlib.Path, arch: str) -> str:
+    platform = wheel.stem.split("-")[-1]
+    if platform != arch:
+        fail(f"{wheel.name}: platform tag {platform} is not {arch}")
+    return platform
+
+
 def ext_suffix(wheel: pathlib.Path, arch: str) -> str:
     """The extension-module suffix of the interpreter a wheel is for (cp314 on x86_64:
-    .cpython-314-x86_64-linux-gnu.so)."""
+    .cpython-314-x86_64-linux-gnu.so; cp313 on win_amd64: .cp313-win_amd64.pyd)."""
     tag = wheel.name.split("-")[-2]
+    if arch == WINDOWS:
+        return f".{tag}-{arch}.pyd"
     return f".cpython-{tag.removeprefix('cp')}-{arch}-linux-gnu.so"
+
+
+def windows_import_allowed(dll: str, tag: str) -> bool:
+    """The interpreter's own DLL (python313.dll for cp313), kernel32 and the Universal C Runtime's
+    API sets: what the official interpreter itself needs, so nothing a user must install."""
+    dll = dll.lower()
+    return (dll in (f"python{tag.removeprefix('cp')}.dll", "kernel32.dll")
+            or dll.startswith("api-ms-win-crt-"))
+
+
+def check_windows_modules(wheel: pathlib.Path, names: list[str]) -> None:
+    tag = wheel.name.split("-")[-2]
+    with zipfile.ZipFile(wheel) as archive, tempfile.TemporaryDirectory() as scratch:
+        for name in names:
+            if not name.endswith(".pyd"):
+                continue
+            module = archive.extract(name, scratch)
+            headers = subprocess.run(["objdump", "-p", module], capture_output=True, text=True,
+                                     check=True).stdout
+            imported = re.findall(r"DLL Name: (\S+)", headers)
+            if not imported or not any(dll.lower().startswith("python") for dll in imported):
+                fail(f"{wheel.name}: {name} imports {imported}, not the interpreter's DLL")
+            foreign = [dll for dll in imported if not windows_import_allowed(dll, tag)]
+            if foreign:
+                fail(f"{wheel.name}: {name} imports {foreign}; only python{tag[2:]}.dll, "
+                     f"KERNEL32.dll and the UCRT's api-ms-win-crt-* may be imported")
+            code = subprocess.run(["objdump", "-d", "--no-show-raw-insn", module],
+                                  capture_output=True, text=True, check=True).stdout
+            fused = re.search(r"\bvf(n?)m(add|sub)\w*", code)
+            if fused:
+                fail(f"{wheel.name}: {name} holds the fused multiply-add {fused.group(0)}")
 
 
 def check_system_wheel(names: list[str], dist_info: str, suffix: str) -> None:
@@ -121,30 +165,38 @@ def main() -> None:
     if len(sys.argv) < 3:
         sys.exit(__doc__)
     dist = pathlib.Path(sys.argv[1])
-    archs = [arg.removeprefix("--arch=") for arg in sys.argv[2:] if arg.startswith("--arch=")]
-    archs = archs or ["x86_64"]
     tags = ["cp" + version.replace(".", "") for version in sys.argv[2:]
             if not version.startswith("--")]
+    # Each platform with the versions it has wheels for.
+    platforms: dict[str, list[str]] = {}
+    for arg in sys.argv[2:]:
+        if arg.startswith("--arch="):
+            arch, _, versions = arg.removeprefix("--arch=").partition(":")
+            platforms[arch] = (["cp" + v.replace(".", "") for v in versions.split(",")]
+                               if versions else tags)
+    platforms = platforms or {"x86_64": tags}
     only(dist, "quelm_ui_fast-*.tar.gz")
     only(dist, "quelm_ui_standins-*.tar.gz")
-    expected = 2 + 2 * len(tags) * len(archs)
+    expected = 2 + 2 * sum(len(arch_tags) for arch_tags in platforms.values())
     if len(list(dist.iterdir())) != expected:
-        fail(f"{dist} holds other than the two sdists and two wheels for each of {tags} on "
-             f"{archs}: {sorted(p.name for p in dist.iterdir())}")
-    for arch in archs:
-        for tag in tags:
+        fail(f"{dist} holds other than the two sdists and two wheels for each of {platforms}: "
+             f"{sorted(p.name for p in dist.iterdir())}")
+    for arch, arch_tags in platforms.items():
+        for tag in arch_tags:
             for pattern, check in (
-                    (f"quelm_ui_fast-*-{tag}-{tag}-*_{arch}.whl", check_system_wheel),
-                    (f"quelm_ui_standins-*-{tag}-{tag}-*_{arch}.whl", check_standins_wheel)):
+                    (f"quelm_ui_fast-*-{tag}-{tag}-*{arch}.whl", check_system_wheel),
+                    (f"quelm_ui_standins-*-{tag}-{tag}-*{arch}.whl", check_standins_wheel)):
                 wheel = only(dist, pattern)
-                platform = check_tag(wheel, arch)
+                platform = (check_windows_tag if arch == WINDOWS else check_tag)(wheel, arch)
                 with zipfile.ZipFile(wheel) as archive:
                     names = [name for name in archive.namelist() if not name.endswith("/")]
                 dist_info = "-".join(wheel.name.split("-")[:2]) + ".dist-info"
                 check(names, dist_info, ext_suffix(wheel, arch))
+                if arch == WINDOWS:
+                    check_windows_modules(wheel, names)
                 describe(wheel, platform, names)
-    print(f"check-dist: the sdists and the manylinux wheels for {', '.join(tags)} on "
-          f"{', '.join(archs)} are complete")
+    print("check-dist: the sdists and the wheels are complete: " + "; ".join(
+        f"{arch} {', '.join(arch_tags)}" for arch, arch_tags in platforms.items()))
 
 
 if __name__ == "__main__":

@@ -51,6 +51,11 @@ build_python = python=$$(QM_ARCH=$(HOST_ARCH) bash tools/make-venv.sh $(1) | tai
                 if not r.startswith("scikit-build-core")})' \
         pyproject.toml standins/pyproject.toml tests/native/pyproject.toml)
 BUILD_VENV := build/pip-$(PYVER)-$(ARCH)
+# Puts pip into the Windows venv $(1), unpacked from the interpreter's own bundled wheel (pip is
+# pure Python, and a wheel is a zip).
+unpack_pip = $(HOST_PY) -c 'import glob, sys, zipfile; \
+    zipfile.ZipFile(glob.glob(sys.argv[1])[0]).extractall(sys.argv[2])' \
+    "$(WIN_TOOLCHAIN)/Lib/ensurepip/_bundled/pip-*.whl" $(1)/Lib/site-packages
 # raylib's window on the X server that xvfb-run starts, drawn by Mesa's software rasteriser (Wine
 # draws through the host's OpenGL), as on Linux.
 WIN_TEST_ENV := LIBGL_ALWAYS_SOFTWARE=1
@@ -83,9 +88,7 @@ $(STAMP): tools/requirements-windows.txt tools/install-windows.sh tools/toolchai
 	$(MAKE) --no-print-directory toolchain
 	rm -rf $(VENV)
 	$(WINE) $(WIN_BASE_PY) -m venv --without-pip $(VENV)
-	$(HOST_PY) -c 'import glob, sys, zipfile; \
-	    zipfile.ZipFile(glob.glob(sys.argv[1])[0]).extractall(sys.argv[2])' \
-	    "$(WIN_TOOLCHAIN)/Lib/ensurepip/_bundled/pip-*.whl" $(VENV)/Lib/site-packages
+	$(call unpack_pip,$(VENV))
 	$(call windows_pip,$(VENV)/Lib/site-packages) -r tools/requirements-windows.txt
 	rm -rf $(VENV)/Lib/site-packages/bin  # this machine's launchers, which pip --target adds
 	touch $@
@@ -108,3 +111,48 @@ build: $(BUILD_STAMP)
 test: build
 	$(XVFB_RUN) env $(WIN_TEST_ENV) $(WINE) $(PY) -m pytest -q -p no:cacheprovider \
 	    $(WINDOWS_NOT_RUN) $(PYTEST_ARGS) $(WINDOWS_SUITES)
+
+# Called by `make wheel` once the sdists are in dist/: the two Windows wheels built from them
+# (this file's PYVER, when WHEEL_PYVERS has it), straight into dist/. auditwheel has no part here:
+# tools/check-dist.py checks what the modules import.
+ifeq ($(filter $(PYVER),$(WINDOWS_WHEEL_PYVERS)),)
+emulated-wheels:
+	@echo "no Windows wheels: WHEEL_PYVERS ($(WHEEL_PYVERS)) has no version with a Windows build"
+else
+emulated-wheels: | $(HOST_STAMP)
+	$(MAKE) --no-print-directory toolchain
+	rm -rf build/wheelhouse$(ASUFFIX)
+	$(call build_python,$(BUILD_VENV)) && env -u QM_BUILD_STANDINS -u QM_BUILD_TEST_HELPERS \
+	    $(call CROSS_ENV,$(BUILD_VENV)) $$python -m pip wheel --quiet --no-deps \
+	    --no-build-isolation --wheel-dir build/wheelhouse$(ASUFFIX) \
+	    dist/quelm_ui_fast-*.tar.gz dist/quelm_ui_standins-*.tar.gz
+	cp build/wheelhouse$(ASUFFIX)/*-$(WIN_TAG)-$(WIN_TAG)-win_amd64.whl dist/
+endif
+
+$(DIST_STAMP): $(SOURCES)
+	$(MAKE) --no-print-directory ARCH=$(HOST_ARCH) PYVER=$(DEFAULT_PYVER) wheel
+
+# A fresh venv of the Windows interpreter (build/installed-venv-3.13-win_amd64) with the test
+# dependencies; the stand-ins' and the system's wheels from dist/ installed by its own pip under
+# Wine, beside each other as beside the toolkit; the test-only quelm-ui-testbeds wheel, built for
+# Windows here; then the module and real-raylib suites against the installed wheels, from the
+# checkout's tests/ with PYTHONSAFEPATH, so that nothing of the checkout is imported.
+INSTALLED_VENV := build/installed-venv-$(PYVER)$(ASUFFIX)
+installed-check: $(DIST_STAMP) | $(HOST_STAMP)
+	$(MAKE) --no-print-directory toolchain
+	rm -rf $(INSTALLED_VENV) build/testbeds-wheel-$(PYVER)$(ASUFFIX)
+	$(WINE) $(WIN_BASE_PY) -m venv --without-pip $(INSTALLED_VENV)
+	$(call unpack_pip,$(INSTALLED_VENV))
+	$(call windows_pip,$(INSTALLED_VENV)/Lib/site-packages) -r tools/requirements-windows.txt
+	rm -rf $(INSTALLED_VENV)/Lib/site-packages/bin
+	$(WINE) $(INSTALLED_VENV)/Scripts/python.exe -m pip install --quiet --no-deps --no-index \
+	    dist/quelm_ui_standins-*-$(WIN_TAG)-$(WIN_TAG)-win_amd64.whl
+	$(WINE) $(INSTALLED_VENV)/Scripts/python.exe -m pip install --quiet --no-deps --no-index \
+	    dist/quelm_ui_fast-*-$(WIN_TAG)-$(WIN_TAG)-win_amd64.whl
+	$(call build_python,$(BUILD_VENV)) && env $(call CROSS_ENV,$(BUILD_VENV)) $$python -m pip \
+	    wheel --quiet --no-deps --no-build-isolation \
+	    --wheel-dir build/testbeds-wheel-$(PYVER)$(ASUFFIX) tests/native
+	$(WINE) $(INSTALLED_VENV)/Scripts/python.exe -m pip install --quiet --no-deps --no-index \
+	    build/testbeds-wheel-$(PYVER)$(ASUFFIX)/*.whl
+	$(XVFB_RUN) env $(WIN_TEST_ENV) PYTHONSAFEPATH=1 $(WINE) $(INSTALLED_VENV)/Scripts/python.exe \
+	    -m pytest -q -p no:cacheprovider $(WINDOWS_NOT_RUN) $(PYTEST_ARGS) $(WINDOWS_SUITES)
