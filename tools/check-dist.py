@@ -2,9 +2,10 @@
 """Check the release artefacts `make wheel` leaves in dist/: the two sdists and, for each CPython
 version and platform, the two wheels, their tags (the manylinux ones against `auditwheel show`),
 and what each wheel holds (the system's wheel: only the three modules' packages and the public
-headers; nothing the toolkit owns). A Windows wheel's modules must import nothing but the
-interpreter's DLL, Windows' own kernel32 and the Universal C Runtime, and hold no fused
-multiply-add instruction (as on Linux: results must be plain IEEE arithmetic).
+headers; nothing the toolkit owns). A Windows wheel's modules must export their PyInit_ entry
+alone, import nothing but the interpreter's DLL, Windows' own kernel32 and the Universal C
+Runtime, and hold no fused multiply-add instruction (as on Linux: results must be plain IEEE
+arithmetic).
 
 Usage: tools/check-dist.py <dist dir> <version>... [--arch=<arch>[:<version>,...]]... (e.g. 3.13
 3.14 3.15 --arch=x86_64 --arch=aarch64 --arch=win_amd64:3.13; x86_64 alone without --arch; a
@@ -103,6 +104,11 @@ def check_windows_modules(wheel: pathlib.Path, names: list[str]) -> None:
             imported = re.findall(r"DLL Name: (\S+)", headers)
             if not imported or not any(dll.lower().startswith("python") for dll in imported):
                 fail(f"{wheel.name}: {name} imports {imported}, not the interpreter's DLL")
+            table = headers.partition("[Ordinal/Name Pointer] Table")[2].split("\n\n")[0]
+            exported = re.findall(r"\[\s*\d+\]\s+(\S+)", table)
+            entry = "PyInit_" + name.rsplit("/", 1)[-1].split(".")[0]
+            if exported != [entry]:
+                fail(f"{wheel.name}: {name} exports {exported}, not {entry} alone")
             foreign = [dll for dll in imported if not windows_import_allowed(dll, tag)]
             if foreign:
                 fail(f"{wheel.name}: {name} imports {foreign}; only python{tag[2:]}.dll, "

@@ -21,8 +21,8 @@
 HOST_VENV  := .venv
 HOST_PY    := $(HOST_VENV)/bin/python
 HOST_STAMP := $(HOST_VENV)/.deps-stamp
-# Every Windows program runs under Wine with tests/wine/sitecustomize.py, which fills three gaps of
-# Wine's (it says which, and why each matters).
+# Every Windows program runs under Wine with tests/wine/sitecustomize.py on its path, which fills
+# three gaps of Wine's (it says which, and why each matters).
 WINE       := env PYTHONPATH="Z:$(abspath tests/wine)" bash $(abspath tools/wine.sh)
 WIN_TOOLCHAIN := .toolchain/python$(PYVER)-$(ARCH)
 WIN_BASE_PY   := $(WIN_TOOLCHAIN)/python.exe
@@ -51,11 +51,16 @@ build_python = python=$$(QM_ARCH=$(HOST_ARCH) bash tools/make-venv.sh $(1) | tai
                 if not r.startswith("scikit-build-core")})' \
         pyproject.toml standins/pyproject.toml tests/native/pyproject.toml)
 BUILD_VENV := build/pip-$(PYVER)-$(ARCH)
-# Puts pip into the Windows venv $(1), unpacked from the interpreter's own bundled wheel (pip is
-# pure Python, and a wheel is a zip).
-unpack_pip = $(HOST_PY) -c 'import glob, sys, zipfile; \
-    zipfile.ZipFile(glob.glob(sys.argv[1])[0]).extractall(sys.argv[2])' \
-    "$(WIN_TOOLCHAIN)/Lib/ensurepip/_bundled/pip-*.whl" $(1)/Lib/site-packages
+# Makes the venv $(1) of the Windows interpreter, by the interpreter under Wine: pip unpacked into
+# it from the interpreter's own bundled wheel (pip is pure Python, and a wheel is a zip), the test
+# dependencies' Windows wheels from this machine's pip, less the launchers for this machine that
+# pip adds with --target.
+windows_venv = rm -rf $(1) && $(WINE) $(WIN_BASE_PY) -m venv --without-pip $(1) && \
+    $(HOST_PY) -c 'import glob, sys, zipfile; \
+        zipfile.ZipFile(glob.glob(sys.argv[1])[0]).extractall(sys.argv[2])' \
+        "$(WIN_TOOLCHAIN)/Lib/ensurepip/_bundled/pip-*.whl" $(1)/Lib/site-packages && \
+    $(call windows_pip,$(1)/Lib/site-packages) -r tools/requirements-windows.txt && \
+    rm -rf $(1)/Lib/site-packages/bin
 # raylib's window on the X server that xvfb-run starts, drawn by Mesa's software rasteriser (Wine
 # draws through the host's OpenGL), as on Linux.
 WIN_TEST_ENV := LIBGL_ALWAYS_SOFTWARE=1
@@ -81,16 +86,10 @@ toolchain: sysdeps
 $(HOST_STAMP):
 	$(MAKE) --no-print-directory ARCH=$(HOST_ARCH) PYVER=$(DEFAULT_PYVER) venv
 
-# A venv of the Windows interpreter, made by it under Wine; pip unpacked into it from the
-# interpreter's own bundled wheel, the test dependencies' Windows wheels from this machine's pip.
 $(STAMP): tools/requirements-windows.txt tools/install-windows.sh tools/toolchain-lib.sh \
           tools/wine.sh | $(HOST_STAMP)
 	$(MAKE) --no-print-directory toolchain
-	rm -rf $(VENV)
-	$(WINE) $(WIN_BASE_PY) -m venv --without-pip $(VENV)
-	$(call unpack_pip,$(VENV))
-	$(call windows_pip,$(VENV)/Lib/site-packages) -r tools/requirements-windows.txt
-	rm -rf $(VENV)/Lib/site-packages/bin  # this machine's launchers, which pip --target adds
+	$(call windows_venv,$(VENV))
 	touch $@
 
 venv: $(STAMP)
@@ -140,11 +139,8 @@ $(DIST_STAMP): $(SOURCES)
 INSTALLED_VENV := build/installed-venv-$(PYVER)$(ASUFFIX)
 installed-check: $(DIST_STAMP) | $(HOST_STAMP)
 	$(MAKE) --no-print-directory toolchain
-	rm -rf $(INSTALLED_VENV) build/testbeds-wheel-$(PYVER)$(ASUFFIX)
-	$(WINE) $(WIN_BASE_PY) -m venv --without-pip $(INSTALLED_VENV)
-	$(call unpack_pip,$(INSTALLED_VENV))
-	$(call windows_pip,$(INSTALLED_VENV)/Lib/site-packages) -r tools/requirements-windows.txt
-	rm -rf $(INSTALLED_VENV)/Lib/site-packages/bin
+	rm -rf build/testbeds-wheel-$(PYVER)$(ASUFFIX)
+	$(call windows_venv,$(INSTALLED_VENV))
 	$(WINE) $(INSTALLED_VENV)/Scripts/python.exe -m pip install --quiet --no-deps --no-index \
 	    dist/quelm_ui_standins-*-$(WIN_TAG)-$(WIN_TAG)-win_amd64.whl
 	$(WINE) $(INSTALLED_VENV)/Scripts/python.exe -m pip install --quiet --no-deps --no-index \
