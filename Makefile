@@ -287,10 +287,28 @@ robustness: $(ROBUST_DEPS)
 	$(ROBUST_ENV) $(ROBUST_PYTHON) tests/robustness/run.py --seconds $(ROBUST_SECONDS) \
 	    $(if $(ROBUST_SEED),--seed $(ROBUST_SEED)) $(ROBUST_ARGS)
 
-else ifeq ($(ARCH),$(WINDOWS_ARCH))
+else
+# What the other platforms' targets share: the x86-64 development venv of the default version
+# (cmake, ninja, auditwheel, and the pip that fetches the other platform's wheels of the
+# dependencies: seconds, where pip emulated takes minutes), their Debian packages, and dist/.
+HOST_VENV  := .venv
+HOST_PY    := $(HOST_VENV)/bin/python
+HOST_STAMP := $(HOST_VENV)/.deps-stamp
+
+$(HOST_STAMP):
+	$(MAKE) --no-print-directory ARCH=$(HOST_ARCH) PYVER=$(DEFAULT_PYVER) venv
+
+sysdeps:
+	bash tools/install-system-deps.sh --arch $(ARCH)
+
+$(DIST_STAMP): $(SOURCES)
+	$(MAKE) --no-print-directory ARCH=$(HOST_ARCH) PYVER=$(DEFAULT_PYVER) wheel
+
+ifeq ($(ARCH),$(WINDOWS_ARCH))
 include tools/windows.mk
 else
 include tools/emulated.mk
+endif
 endif
 
 clean:

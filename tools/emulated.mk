@@ -16,11 +16,6 @@
 #
 # Emulation proves the results; speed is measured on x86-64 only (`make bench`).
 
-# The x86-64 development venv of the default version: cmake, ninja, auditwheel, and the pip that
-# fetches the aarch64 wheels.
-HOST_VENV := .venv
-HOST_PY   := $(HOST_VENV)/bin/python
-HOST_STAMP := $(HOST_VENV)/.deps-stamp
 EMULATE    = bash $(abspath tools/emulate.sh) --arch $(ARCH) --python
 # The native cmake and ninja, and the cross toolchain file, for scikit-build-core under emulation.
 CROSS_ENV := PATH="$(abspath $(HOST_VENV))/bin:$$PATH" \
@@ -51,14 +46,8 @@ EMULATED_SUITE_PYVERS ?= $(DEFAULT_PYVER)
 
 .PHONY: emulated-wheels
 
-sysdeps:
-	bash tools/install-system-deps.sh --arch $(ARCH)
-
 toolchain: sysdeps
 	bash tools/install-python.sh
-
-$(HOST_STAMP):
-	$(MAKE) --no-print-directory ARCH=$(HOST_ARCH) PYVER=$(DEFAULT_PYVER) venv
 
 $(STAMP): tools/requirements-emulated.txt tools/install-python.sh tools/toolchain-lib.sh \
           tools/make-venv.sh tools/emulate.sh | $(HOST_STAMP)
@@ -94,9 +83,6 @@ emulated-wheels: | $(HOST_STAMP)
 	done
 	PATH="$(abspath $(HOST_VENV))/bin:$$PATH" $(HOST_VENV)/bin/auditwheel repair \
 	    --wheel-dir dist build/wheelhouse$(ASUFFIX)/*.whl
-
-$(DIST_STAMP): $(SOURCES)
-	$(MAKE) --no-print-directory ARCH=$(HOST_ARCH) PYVER=$(DEFAULT_PYVER) wheel
 
 # For every version in WHEEL_PYVERS, a fresh emulated venv: the dependencies, then the stand-ins'
 # and the system's wheels from dist/ installed by the venv's own pip, beside each other as beside

@@ -16,11 +16,6 @@
 # Wine proves the results against the official interpreter and the real Windows x64 ABI; speed
 # is measured on x86-64 Linux only (`make bench`).
 
-# The x86-64 development venv of the default version: cmake, ninja, and the pip that fetches the
-# Windows wheels of the dependencies (with --platform: seconds, where pip under Wine takes longer).
-HOST_VENV  := .venv
-HOST_PY    := $(HOST_VENV)/bin/python
-HOST_STAMP := $(HOST_VENV)/.deps-stamp
 # Every Windows program runs under Wine with tests/wine/sitecustomize.py on its path, which fills
 # three gaps of Wine's (it says which, and why each matters).
 WINE       := env PYTHONPATH="Z:$(abspath tests/wine)" bash $(abspath tools/wine.sh)
@@ -77,14 +72,8 @@ WINDOWS_SUITES  := $(MODULE_SUITES) tests/raylib_real
 
 .PHONY: emulated-wheels
 
-sysdeps:
-	bash tools/install-system-deps.sh --arch $(ARCH)
-
 toolchain: sysdeps
 	bash tools/install-windows.sh
-
-$(HOST_STAMP):
-	$(MAKE) --no-print-directory ARCH=$(HOST_ARCH) PYVER=$(DEFAULT_PYVER) venv
 
 $(STAMP): tools/requirements-windows.txt tools/install-windows.sh tools/toolchain-lib.sh \
           tools/wine.sh | $(HOST_STAMP)
@@ -127,9 +116,6 @@ emulated-wheels: | $(HOST_STAMP)
 	    dist/quelm_ui_fast-*.tar.gz dist/quelm_ui_standins-*.tar.gz
 	cp build/wheelhouse$(ASUFFIX)/*-$(WIN_TAG)-$(WIN_TAG)-win_amd64.whl dist/
 endif
-
-$(DIST_STAMP): $(SOURCES)
-	$(MAKE) --no-print-directory ARCH=$(HOST_ARCH) PYVER=$(DEFAULT_PYVER) wheel
 
 # A fresh venv of the Windows interpreter (build/installed-venv-3.13-win_amd64) with the test
 # dependencies; the stand-ins' and the system's wheels from dist/ installed by its own pip under
