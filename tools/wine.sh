@@ -4,17 +4,17 @@
 #
 # Usage: tools/wine.sh [--prefix <dir>] <program.exe> [args...]
 #   --prefix  the Wine prefix (default: $QM_WINE_PREFIX, else <repo>/.toolchain/wine): made on
-#             first use by `wineboot --init`, with zlib1.dll in its system32 (Wine's own DLLs
-#             load it, and Python restricts the DLL search path to its own folders)
+#             first use by `wineboot --init`
 #
 # The program runs in a private user and mount namespace in which /dev is read-only (an
 # emulator running as root must not touch the machine's device files). Debian's wineserver keeps
 # its socket in a folder below TMPDIR: here <prefix>.tmp, so that each prefix has its own server
 # and nothing of Wine's lands in the machine's temporary folder, where other users' and other
-# checkouts' servers would meet it. Wine's debug output, its desktop integration (menus, file associations) and the
-# .NET and HTML engines it would offer to install are off. Standard output and error reach the
-# program through pipes: Wine gives a Windows process an invalid handle for a redirected regular
-# file, and the interpreter then fails at start-up. The exit status is the program's.
+# checkouts' servers would meet it. Wine's debug output, its desktop integration (menus, file
+# associations) and the .NET and HTML engines it would offer to install are off. Standard output
+# and error reach the program through pipes: Wine gives a Windows process an invalid handle for
+# a redirected regular file, and the interpreter then fails at start-up. The exit status is the
+# program's.
 set -euo pipefail
 
 SCRIPT_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
@@ -51,9 +51,9 @@ if [[ ! -f $PREFIX/system.reg ]]; then
     if [[ ! -f $PREFIX/system.reg ]]; then
         wineboot --init >/dev/null 2>&1 || die "wineboot --init failed for $PREFIX"
         wineserver -w
-        zlib=/usr/x86_64-w64-mingw32/lib/zlib1.dll
-        [[ -f $zlib ]] || die "$zlib missing: install libz-mingw-w64"
-        cp "$zlib" "$PREFIX/drive_c/windows/system32/"
+        # Wine's own DLLs load zlib1.dll, which wineboot takes from Debian's MinGW zlib.
+        [[ -f $PREFIX/drive_c/windows/system32/zlib1.dll ]] \
+            || die "no zlib1.dll in $PREFIX: install libz-mingw-w64 and remove the prefix"
     fi
     exec 9>&-
 fi
