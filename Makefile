@@ -68,6 +68,8 @@ WINDOWS_WHEEL_PYVERS := $(filter $(WINDOWS_PYVERS),$(WHEEL_PYVERS))
 comma := ,
 space := $(subst ,, )
 windows_versions = $(subst $(space),$(comma),$(WINDOWS_WHEEL_PYVERS))
+# The version a platform's targets run with unless told: Windows has its own.
+platform_pyver = $(if $(filter $(WINDOWS_ARCH),$(1)),$(firstword $(WINDOWS_PYVERS)),$(DEFAULT_PYVER))
 dist_arch = $(if $(filter $(WINDOWS_ARCH),$(1)),$(if $(WINDOWS_WHEEL_PYVERS),--arch=$(1):$(windows_versions)),--arch=$(1))
 
 ifeq ($(ARCH),$(HOST_ARCH))
@@ -253,9 +255,8 @@ wheel: sysdeps $(WHEEL_TOOLS)
 	PATH="$(abspath $(VENV))/bin:$$PATH" $(VENV)/bin/auditwheel repair --wheel-dir dist \
 	    build/wheelhouse/*.whl
 	@# The other platforms' wheels from the same sdists (tools/emulated.mk, tools/windows.mk).
-	set -e; for arch in $(filter-out $(HOST_ARCH),$(WHEEL_ARCHS)); do \
-	    $(MAKE) --no-print-directory ARCH=$$arch emulated-wheels; \
-	done
+	$(foreach arch,$(filter-out $(HOST_ARCH),$(WHEEL_ARCHS)),$(MAKE) --no-print-directory \
+	    ARCH=$(arch) PYVER=$(call platform_pyver,$(arch)) emulated-wheels && ) true
 	$(PY) tools/check-dist.py dist $(WHEEL_PYVERS) \
 	    $(foreach arch,$(WHEEL_ARCHS),$(call dist_arch,$(arch)))
 	@mkdir -p build && touch $(DIST_STAMP)
