@@ -142,7 +142,7 @@ $(DOCS_STAMP): $(STAMP) tools/requirements-docs.txt
 docs: build $(DOCS_STAMP)
 	$(SPHINX) -E -b html docs $(DOCS_OUT)/html
 	$(SPHINX) -b doctest docs $(DOCS_OUT)/doctest
-	@tail -n 5 $(DOCS_OUT)/doctest/output.txt
+	@tail -n 6 $(DOCS_OUT)/doctest/output.txt
 	$(PY) tools/check-reference.py $(DOCS_OUT)/html/objects.inv
 
 # The three modules together in a real raylib window (under Xvfb when there is no display): prints

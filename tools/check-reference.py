@@ -125,19 +125,19 @@ def main(argv: list[str]) -> int:
     problems += [f"documented but not in the modules: {name}" for name in stale]
 
     slots = qmcontracts.all_slots()
-    for role, label, wanted in (
-            ("std:native-slot", "native table slots",
+    for role, label, one, wanted in (
+            ("std:native-slot", "native table slots", "native table slot",
              {slot.key for slot in slots if slot.owner != "raylib"}),
-            ("std:raylib-slot", "raylib entry table slots",
+            ("std:raylib-slot", "raylib entry table slots", "raylib entry table slot",
              {slot.name for slot in slots if slot.owner == "raylib"}),
-            ("std:capi", "__pyx_capi__ entries",
+            ("std:capi", "__pyx_capi__ entries", "__pyx_capi__ entry",
              set(importlib.import_module(MODULES["quelm_raylib"]).__pyx_capi__))):
         documented = {name for entry_role, name in inventory if entry_role == role}
         totals.append((len(wanted & documented), len(wanted)))
         report.append(f"  {label:27} {totals[-1][0]:3} of {totals[-1][1]:3}")
-        problems += [f"no reference entry: {label[:-1]} {name}"
+        problems += [f"no reference entry: {one} {name}"
                      for name in sorted(wanted - documented)]
-        problems += [f"documented but not in the contracts: {label[:-1]} {name}"
+        problems += [f"documented but not in the contracts: {one} {name}"
                      for name in sorted(documented - wanted)]
 
     print("check-reference: public names with a reference entry")
