@@ -49,7 +49,7 @@ export QM_BUILD_STANDINS := ON
 BUILD_STAMP := build/.install-stamp$(VSUFFIX)$(ASUFFIX)
 SOURCES     := $(shell find src standins/src tests/native -name '*.cpp' -o -name '*.hpp' -o -name '*.c' -o -name '*.h' -o -name '*.py' -o -name '*.pyi' -o -name '*.pxd' -o -name 'CMakeLists.txt' 2>/dev/null) CMakeLists.txt standins/CMakeLists.txt pyproject.toml $(wildcard cmake/*.cmake)
 
-.PHONY: all sysdeps toolchain venv build develop test leakcheck bench demo format format-check asan clean distclean
+.PHONY: all sysdeps toolchain venv build develop test leakcheck bench docs demo format format-check asan clean distclean
 .PHONY: wheel installed-check
 .PHONY: robustness
 .PHONY: debug-toolchain debug-build debug-test asan-build asan-test tidy
@@ -128,6 +128,24 @@ $(BENCH_STAMP): $(STAMP) tools/requirements-bench.txt
 
 bench: build $(BENCH_STAMP)
 	$(PY) bench/run.py $(BENCH_REPORT) $(BENCH_ARGS)
+
+# The reference pages in build/docs/html, from docs/ and the built modules' docstrings: warnings
+# are errors (every cross-reference must resolve), then every example of the pages runs as a
+# doctest against the built modules, then tools/check-reference.py fails when a public name of
+# the three modules has no entry in the pages. The HTML build reads everything afresh (-E), so
+# that no warning is hidden by an earlier build; the doctest build reuses what it read.
+DOCS_STAMP := $(VENV)/.docs-deps-stamp
+DOCS_OUT   := build/docs
+SPHINX     := $(PY) -m sphinx -q -n -W --keep-going -d $(DOCS_OUT)/doctrees
+$(DOCS_STAMP): $(STAMP) tools/requirements-docs.txt
+	$(PY) -m pip install --quiet -r tools/requirements-docs.txt
+	touch $@
+
+docs: build $(DOCS_STAMP)
+	$(SPHINX) -E -b html docs $(DOCS_OUT)/html
+	$(SPHINX) -b doctest docs $(DOCS_OUT)/doctest
+	@tail -n 6 $(DOCS_OUT)/doctest/output.txt
+	$(PY) tools/check-reference.py $(DOCS_OUT)/html/objects.inv
 
 # The three modules together in a real raylib window (under Xvfb when there is no display): prints
 # the event log and per-frame timings and saves the last frame to docs/demo-frame.png.

@@ -271,36 +271,117 @@ PyObject* vector_repr(PyObject* self) noexcept {
 
 constexpr FunctionDef kConversionFunctions[] = {
     {"to_int", py_to_int, FunctionKind::Method, "($self, /)", "QmVector2",
-     "Truncates both components toward zero in place and returns the vector."},
+     "Truncates both components toward zero, in place.\n"
+     "\n"
+     "The values stay doubles and no integer range is involved: (2.7, -2.7) becomes (2.0, -2.0), "
+     "-0.5 becomes -0.0 and 1e300 stays 1e300.\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the vector itself.\n"},
     {"get_int", py_get_int, FunctionKind::Method, "($self, /)", "QmVector2",
-     "A new vector with both components truncated toward zero."},
+     "A new vector with both components truncated toward zero (as to_int); this one is "
+     "unchanged.\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the new vector.\n"},
     {"to_round", py_to_round, FunctionKind::Method, "($self, /)", "QmVector2",
-     "Rounds both components (ties to even) in place and returns the vector."},
+     "Rounds x, then y, with the built-in round, in place.\n"
+     "\n"
+     "Halves go to the even neighbour (0.5 becomes 0.0, 1.5 and 2.5 become 2.0) and a zero result "
+     "is +0.0 (-0.4 becomes 0.0).\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the vector itself.\n"
+     "\n"
+     "Raises:\n"
+     "    OverflowError: a component is infinite (when only y is, x stays rounded).\n"
+     "    ValueError: a component is NaN (likewise).\n"},
     {"get_round", py_get_round, FunctionKind::Method, "($self, /)", "QmVector2",
-     "A new vector with both components rounded (ties to even)."},
+     "A new vector with both components rounded (as to_round); this one is unchanged.\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the new vector.\n"
+     "\n"
+     "Raises:\n"
+     "    OverflowError: a component is infinite.\n"
+     "    ValueError: a component is NaN.\n"},
     {"to_abs", py_to_abs, FunctionKind::Method, "($self, /)", "QmVector2",
-     "Clears the sign of both components in place and returns the vector."},
+     "Clears the sign bit of both components, in place (-0.0 becomes 0.0).\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the vector itself.\n"},
     {"get_abs", py_get_abs, FunctionKind::Method, "($self, /)", "QmVector2",
-     "A new vector with the absolute values of both components."},
+     "A new vector with the absolute values of both components (as to_abs).\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the new vector.\n"},
     {"to_neg", py_to_neg, FunctionKind::Method, "($self, /)", "QmVector2",
-     "Flips the sign of both components in place and returns the vector."},
+     "Flips the sign bit of both components, in place (0.0 becomes -0.0).\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the vector itself.\n"},
     {"get_neg", py_get_neg, FunctionKind::Method, "($self, /)", "QmVector2",
-     "A new vector with the sign of both components flipped."},
+     "A new vector with the sign of both components flipped (as to_neg and unary minus).\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the new vector.\n"},
     {"to_tuple", py_to_tuple, FunctionKind::Method, "($self, /)", "tuple[float, float]",
-     "The components as a tuple of two floats."},
+     "The components as a tuple of two floats.\n"
+     "\n"
+     "Returns:\n"
+     "    tuple[float, float]: (x, y).\n"},
     {"get_int_tuple", py_get_int_tuple, FunctionKind::Method, "($self, /)", "tuple[int, int]",
-     "The components truncated toward zero, as a tuple of two ints."},
+     "The components truncated toward zero to 32-bit signed integers, as a tuple of two ints.\n"
+     "\n"
+     "Components are expected within -2147483648..2147483647; for one outside that range, or "
+     "NaN, the result is unspecified (no error is raised).\n"
+     "\n"
+     "Returns:\n"
+     "    tuple[int, int]: (int(x), int(y)).\n"},
     {"to_pygame", py_to_pygame, FunctionKind::Method, "($self, /)", nullptr,
-     "The vector as a pygame Vector2."},
-    {"copy", py_copy, FunctionKind::Method, "($self, /)", nullptr, "A new, equal vector."},
+     "The vector as a pygame Vector2.\n"
+     "\n"
+     "Calls md.pygame.Vector2(x, y), where md is this module's global (the toolkit's "
+     "quelm_ui.core.modules), looked up on every call.\n"
+     "\n"
+     "Returns:\n"
+     "    What md.pygame.Vector2 returns.\n"
+     "\n"
+     "Raises:\n"
+     "    NameError: \"name 'md' is not defined\" once the global md was deleted.\n"
+     "    AttributeError: md has no pygame, or pygame no Vector2.\n"},
+    {"copy", py_copy, FunctionKind::Method, "($self, /)", nullptr,
+     "A new vector equal to this one.\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the copy.\n"},
     {"__copy__", py_dunder_copy, FunctionKind::Method, "($self, /)", "QmVector2",
-     "A new, equal vector."},
+     "A new vector equal to this one: what copy.copy returns.\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the copy.\n"},
     {"__deepcopy__", py_deepcopy, FunctionKind::Method, "($self, /, memo)", "QmVector2",
-     "A new, equal vector; memo is not used."},
+     "A new vector equal to this one: what copy.deepcopy returns.\n"
+     "\n"
+     "Args:\n"
+     "    memo: required (positionally or by keyword); neither read nor updated.\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the copy.\n"},
     {"__reduce__", py_reduce, FunctionKind::Method, "($self, /)", nullptr,
-     "Vectors cannot be pickled."},
+     "Refuses pickling: vectors cannot be pickled (copy.copy and copy.deepcopy work).\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: always, \"Pickling of struct members such as self.data must be explicitly "
+     "requested with @auto_pickle(True)\".\n"},
     {"__setstate__", py_setstate, FunctionKind::Method, "($self, /, state)", nullptr,
-     "Vectors cannot be pickled."},
+     "Refuses pickling, as __reduce__ does.\n"
+     "\n"
+     "Args:\n"
+     "    state: required; not used.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: always, with the message of __reduce__.\n"},
 };
 
 } // namespace

@@ -213,17 +213,83 @@ PyObject* py_from_xy(PyObject*, PyObject* const* args, Py_ssize_t nargs,
 
 constexpr FunctionDef kConstructionFunctions[] = {
     {"from_qmvector2", py_from_qmvector2, FunctionKind::Static, "(other)", "QmVector2",
-     "A copy of another QmVector2."},
+     "A new vector with the components of another QmVector2.\n"
+     "\n"
+     "Args:\n"
+     "    other: the QmVector2 to copy.\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the copy, made without running __init__.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: other is not a QmVector2 (None included).\n"},
     {"from_tuple", py_from_tuple, FunctionKind::Static, "(other)", "QmVector2",
-     "A vector from the first two items of a tuple."},
+     "A new vector from the first two items of a tuple; further items are ignored.\n"
+     "\n"
+     "Args:\n"
+     "    other: exactly a tuple (not a subclass) whose first two items are numbers.\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: (float(other[0]), float(other[1])).\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: other is not a tuple (None included), or an item has no float "
+     "conversion.\n"
+     "    IndexError: \"tuple index out of range\" for fewer than two items.\n"},
     {"from_list", py_from_list, FunctionKind::Static, "(other)", "QmVector2",
-     "A vector from the first two items of a list."},
+     "A new vector from the first two items of a list; further items are ignored.\n"
+     "\n"
+     "Args:\n"
+     "    other: exactly a list (not a subclass) whose first two items are numbers.\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: (float(other[0]), float(other[1])).\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: other is not a list (None included), or an item has no float "
+     "conversion.\n"
+     "    IndexError: \"list index out of range\" for fewer than two items.\n"},
     {"from_ints", py_from_ints, FunctionKind::Static, "(x, y)", "QmVector2",
-     "A vector from two 32-bit integers."},
+     "A new vector from two 32-bit signed integers, stored as exact doubles.\n"
+     "\n"
+     "Args:\n"
+     "    x: an int, or an object with __int__ (a float is truncated toward zero).\n"
+     "    y: the same, converted after x.\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: (float(int(x)), float(int(y))).\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: \"an integer is required\" for an argument without an integer "
+     "conversion.\n"
+     "    OverflowError: a value outside -2147483648..2147483647.\n"},
     {"from_floats", py_from_floats, FunctionKind::Static, "(x, y)", "QmVector2",
-     "A vector from two values rounded to single precision."},
+     "A new vector from two numbers rounded to single precision and widened back to double.\n"
+     "\n"
+     "Args:\n"
+     "    x: a number (float conversion); values beyond the float32 range become infinities.\n"
+     "    y: the same, converted after x.\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the float32 values of x and y as doubles (0.1 becomes "
+     "0.10000000149011612).\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: an argument without a float conversion (a str, for instance).\n"
+     "    OverflowError: an int too large for a double.\n"},
     {"from_xy", py_from_xy, FunctionKind::Static, "(x, y)", "QmVector2",
-     "A vector from two floats."},
+     "A new vector from two numbers kept at double precision.\n"
+     "\n"
+     "Args:\n"
+     "    x: a number (float conversion).\n"
+     "    y: the same, converted after x.\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: (float(x), float(y)).\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: an argument without a float conversion (a str, for instance).\n"
+     "    OverflowError: an int too large for a double.\n"},
 };
 
 } // namespace

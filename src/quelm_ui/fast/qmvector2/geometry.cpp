@@ -76,15 +76,53 @@ PyObject* py_dot(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
 
 constexpr FunctionDef kGeometryFunctions[] = {
     {"normalize", py_normalize, FunctionKind::Method, "($self, /)", "QmVector2",
-     "A new unit vector in the same direction, or (0.0, 0.0) for a zero vector."},
+     "A new unit vector in the same direction.\n"
+     "\n"
+     "Each component is multiplied by 1 / length, so (3, 4) gives (0.6000000000000001, 0.8). A "
+     "vector whose squared length is 0 (or underflows to 0, or overflows to infinity) gives "
+     "(0.0, 0.0), without error.\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the new vector.\n"},
     {"normalize_ip", py_normalize_ip, FunctionKind::Method, "($self, /)", "QmVector2",
-     "Normalises the vector in place and returns it."},
+     "Normalises the vector in place, as normalize computes it.\n"
+     "\n"
+     "Returns:\n"
+     "    QmVector2: the vector itself.\n"},
     {"distance_to", py_distance_to, FunctionKind::Method, "($self, /, other)", nullptr,
-     "The Euclidean distance to another vector."},
+     "The Euclidean distance to another vector, sqrt((x - other.x)**2 + (y - other.y)**2).\n"
+     "\n"
+     "Args:\n"
+     "    other: a QmVector2.\n"
+     "\n"
+     "Returns:\n"
+     "    float: the distance (no scaling against overflow).\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: other is not a QmVector2 (None included).\n"},
     {"distance_squared_to", py_distance_squared_to, FunctionKind::Method, "($self, /, other)",
-     nullptr, "The squared Euclidean distance to another vector."},
+     nullptr,
+     "The squared Euclidean distance to another vector, (x - other.x)**2 + (y - other.y)**2.\n"
+     "\n"
+     "Args:\n"
+     "    other: a QmVector2.\n"
+     "\n"
+     "Returns:\n"
+     "    float: the squared distance.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: other is not a QmVector2 (None included).\n"},
     {"dot", py_dot, FunctionKind::Method, "($self, /, other)", nullptr,
-     "The dot product with another vector."},
+     "The dot product with another vector, x * other.x + y * other.y.\n"
+     "\n"
+     "Args:\n"
+     "    other: a QmVector2.\n"
+     "\n"
+     "Returns:\n"
+     "    float: the dot product.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: other is not a QmVector2 (None included).\n"},
 };
 
 } // namespace

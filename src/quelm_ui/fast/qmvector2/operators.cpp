@@ -304,7 +304,18 @@ PyObject* py_sadd(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
 
 constexpr FunctionDef kOperatorFunctions[] = {
     {"sadd", py_sadd, FunctionKind::Method, "($self, /, new_vec, old_vec)", nullptr,
-     "Sets the vector to old_vec + new_vec and returns None."},
+     "Sets the vector to old_vec + new_vec, in place; its own previous value takes no part.\n"
+     "\n"
+     "Args:\n"
+     "    new_vec: a QmVector2.\n"
+     "    old_vec: a QmVector2.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: new_vec or old_vec is not a QmVector2 (None included); the vector is "
+     "unchanged.\n"},
 };
 
 PyNumberMethods vector_as_number = [] {

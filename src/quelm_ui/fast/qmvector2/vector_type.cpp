@@ -234,13 +234,24 @@ int set_y(PyObject* self, PyObject* value, void*) noexcept {
 }
 
 PyGetSetDef vector_getset[] = {
-    {"x", get_x, set_x, nullptr, nullptr},
-    {"y", get_y, set_y, nullptr, nullptr},
-    {"length", get_length, nullptr, nullptr, nullptr},
-    {"xx", get_xx, nullptr, nullptr, nullptr},
-    {"yy", get_yy, nullptr, nullptr, nullptr},
-    {"xy", get_xy, nullptr, nullptr, nullptr},
-    {"yx", get_yx, nullptr, nullptr, nullptr},
+    {"x", get_x, set_x,
+     "The x component, a float.\n"
+     "\n"
+     "Assigning converts the value as float() does (an int, a float, or an object with __float__ "
+     "or __index__); a value that does not convert raises TypeError (OverflowError for an int too "
+     "large for a double) and leaves the vector unchanged. Deleting raises NotImplementedError "
+     "\"__del__\".\n",
+     nullptr},
+    {"y", get_y, set_y, "The y component, a float; assigned and guarded as x.\n", nullptr},
+    {"length", get_length, nullptr,
+     "The Euclidean length sqrt(x*x + y*y), a float (read-only).\n"
+     "\n"
+     "There is no scaling against overflow: the length of (1e200, 0) is inf.\n",
+     nullptr},
+    {"xx", get_xx, nullptr, "A new vector (x, x) (read-only).\n", nullptr},
+    {"yy", get_yy, nullptr, "A new vector (y, y) (read-only).\n", nullptr},
+    {"xy", get_xy, nullptr, "A new vector (x, y), a copy (read-only).\n", nullptr},
+    {"yx", get_yx, nullptr, "A new vector (y, x) (read-only).\n", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -250,8 +261,21 @@ constexpr PyTypeObject make_vector_type() noexcept {
     type.tp_basicsize = sizeof(QmVector2Object);
     type.tp_dealloc = vector_dealloc;
     type.tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE;
-    type.tp_doc = "QmVector2(x=0.0, y=0.0)\n\nA mutable pair of doubles: positions, sizes and "
-                  "offsets of the toolkit.";
+    type.tp_doc =
+        "QmVector2(*args)\n--\n\n"
+        "A mutable 2-D vector of two doubles, x and y: the toolkit's positions, sizes and "
+        "offsets.\n"
+        "\n"
+        "QmVector2() is (0.0, 0.0) and QmVector2(x, y) takes two numbers. A single argument is "
+        "copied: a QmVector2, a pygame Vector2 (any object with x, y and clamp_magnitude_ip), or "
+        "a list or tuple of exactly two numbers. Keywords are refused. The type is final, "
+        "hashable by value although mutable, and cannot be pickled (copying works).\n"
+        "\n"
+        "Raises:\n"
+        "    TypeError: a keyword, more than two arguments, a list or tuple whose length is not 2, "
+        "any other single argument (a number alone included), or a component without a float "
+        "conversion.\n"
+        "    OverflowError: an int too large for a double.\n";
     type.tp_getset = vector_getset;
     type.tp_init = vector_init;
     type.tp_new = vector_tp_new;

@@ -393,46 +393,221 @@ PyObject* py_begin_texture_mode(PyObject*, PyObject* const* args, Py_ssize_t nar
 constexpr FunctionDef kDrawingHead[] = {
     {"draw_texture_rec", py_draw_texture_rec, FunctionKind::Module,
      "(texture, source_rec, position, color)", "None",
-     "Draws the region `source_rec` (x, y, width, height) of `texture` at `position` (x, y), "
-     "tinted by `color` (r, g, b[, a])."},
+     "Draws a region of a texture at a position: raylib's DrawTextureRec.\n"
+     "\n"
+     "Args:\n"
+     "    texture: a texture of the raylib binding (id, width, height, mipmaps, format).\n"
+     "    source_rec: the region, an (x, y, width, height) tuple.\n"
+     "    position: where its top-left corner goes, an (x, y) tuple.\n"
+     "    color: the tint, an (r, g, b) or (r, g, b, a) tuple.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
+     "convert (see the conversions in the module documentation); nothing is called.\n"
+     "    RuntimeError: \"raylib function DrawTextureRec is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"draw_texture_rec_ez", py_draw_texture_rec_ez, FunctionKind::Module,
      "(texture, source_rec, position)", "None",
-     "draw_texture_rec with the white tint (255, 255, 255, 255)."},
+     "draw_texture_rec with the white tint (255, 255, 255, 255).\n"
+     "\n"
+     "Args:\n"
+     "    texture: a texture of the raylib binding.\n"
+     "    source_rec: the region, an (x, y, width, height) tuple.\n"
+     "    position: where its top-left corner goes, an (x, y) tuple.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
+     "convert (see the conversions in the module documentation); nothing is called.\n"
+     "    RuntimeError: \"raylib function DrawTextureRec is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"draw_texture_vec", py_draw_texture_vec, FunctionKind::Module,
      "(texture, position, color, flip)", "None",
-     "Draws the whole `texture` at `position` (x, y) tinted by `color`, upside down when `flip` "
-     "is true."},
+     "Draws a whole texture at a position, upside down when flip is true: DrawTextureRec with "
+     "the source (0, 0, width, height), or (0, 0, width, -height).\n"
+     "\n"
+     "Args:\n"
+     "    texture: a texture of the raylib binding.\n"
+     "    position: an (x, y) tuple.\n"
+     "    color: the tint, an (r, g, b) or (r, g, b, a) tuple.\n"
+     "    flip: taken by its truth value.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
+     "convert (see the conversions in the module documentation); nothing is called.\n"
+     "    RuntimeError: \"raylib function DrawTextureRec is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"draw_texture_vec_ez", py_draw_texture_vec_ez, FunctionKind::Module,
-     "(texture, position, flip)", "None", "draw_texture_vec with the white tint."},
+     "(texture, position, flip)", "None",
+     "draw_texture_vec with the white tint (255, 255, 255, 255).\n"
+     "\n"
+     "Args:\n"
+     "    texture: a texture of the raylib binding.\n"
+     "    position: an (x, y) tuple.\n"
+     "    flip: taken by its truth value.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
+     "convert (see the conversions in the module documentation); nothing is called.\n"
+     "    RuntimeError: \"raylib function DrawTextureRec is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"draw_texture_qmvec", py_draw_texture_qmvec, FunctionKind::Module,
      "(texture, position, color, flip)", "None",
-     "Draws the whole `texture` at the QmVector2 `position` (offset by 0.01), tinted by the "
-     "QmRect `color` read as (r, g, b, a)."},
+     "Draws a whole texture at a QmVector2 position with a QmRect tint (DrawTextureRec).\n"
+     "\n"
+     "The position is (position.x + 0.01, position.y + 0.01), read through the attributes; the "
+     "tint is the QmRect's (x, y, w, h) as (r, g, b, a).\n"
+     "\n"
+     "Args:\n"
+     "    texture: a texture of the raylib binding.\n"
+     "    position: a QmVector2.\n"
+     "    color: a QmRect.\n"
+     "    flip: taken by its truth value; true draws the texture upside down.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
+     "convert (see the conversions in the module documentation); nothing is called.\n"
+     "    RuntimeError: \"raylib function DrawTextureRec is not bound: call "
+     "init_raylib_pointers first\".\n"},
 };
 
 constexpr FunctionDef kDrawingTail[] = {
     {"draw_texture_qmvec_ez", py_draw_texture_qmvec_ez, FunctionKind::Module,
      "(texture, position, flip)", "None",
-     "draw_texture_qmvec tinted by the module attribute _base_color_qmvec_ez, looked up on "
-     "every call."},
+     "draw_texture_qmvec tinted by the module attribute _base_color_qmvec_ez.\n"
+     "\n"
+     "The attribute is looked up on every call, so rebinding it changes the tint of later "
+     "calls.\n"
+     "\n"
+     "Args:\n"
+     "    texture: a texture of the raylib binding.\n"
+     "    position: a QmVector2.\n"
+     "    flip: taken by its truth value.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    NameError: \"name '_base_color_qmvec_ez' is not defined\" once it was deleted.\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument, or the tint, that "
+     "does not convert; nothing is called.\n"
+     "    RuntimeError: \"raylib function DrawTextureRec is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"draw_texture_pro", py_draw_texture_pro, FunctionKind::Module,
      "(texture, source_rec, dest_rec, origin, rotation, color)", "None",
-     "Draws the region `source_rec` of `texture` scaled into `dest_rec`, rotated by `rotation` "
-     "degrees about `origin`, tinted by `color`."},
+     "Draws a region of a texture scaled into a rectangle and rotated: raylib's "
+     "DrawTexturePro.\n"
+     "\n"
+     "Args:\n"
+     "    texture: a texture of the raylib binding.\n"
+     "    source_rec: the region, an (x, y, width, height) tuple.\n"
+     "    dest_rec: the destination, an (x, y, width, height) tuple.\n"
+     "    origin: the rotation centre relative to dest_rec, an (x, y) tuple.\n"
+     "    rotation: degrees, a number narrowed to a 32-bit float.\n"
+     "    color: the tint, an (r, g, b) or (r, g, b, a) tuple.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
+     "convert (see the conversions in the module documentation); nothing is called.\n"
+     "    RuntimeError: \"raylib function DrawTexturePro is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"clear_background", py_clear_background, FunctionKind::Module, "(color)", "None",
-     "Clears the frame with `color` (r, g, b[, a])."},
+     "Clears the frame with a colour: raylib's ClearBackground.\n"
+     "\n"
+     "Args:\n"
+     "    color: an (r, g, b) or (r, g, b, a) tuple.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
+     "convert (see the conversions in the module documentation); nothing is called.\n"
+     "    RuntimeError: \"raylib function ClearBackground is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"begin_drawing", py_begin_drawing, FunctionKind::Module, "()", "None",
-     "Calls raylib's BeginDrawing."},
+     "Starts a frame: raylib's BeginDrawing. Pairing it with end_drawing is the caller's "
+     "job.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    RuntimeError: \"raylib function BeginDrawing is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"end_drawing", py_end_drawing, FunctionKind::Module, "()", "None",
-     "Calls raylib's EndDrawing."},
+     "Ends a frame: raylib's EndDrawing.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    RuntimeError: \"raylib function EndDrawing is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"begin_blend_mode", py_begin_blend_mode, FunctionKind::Module, "(mode)", "None",
-     "Calls raylib's BeginBlendMode with the blend mode number `mode`."},
+     "Starts a blend mode: raylib's BeginBlendMode.\n"
+     "\n"
+     "Args:\n"
+     "    mode: raylib's blend mode number, a 32-bit signed integer, passed unchanged.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: \"an integer is required\" for a mode without an integer conversion.\n"
+     "    OverflowError: \"value too large to convert to int\".\n"
+     "    RuntimeError: \"raylib function BeginBlendMode is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"end_blend_mode", py_end_blend_mode, FunctionKind::Module, "()", "None",
-     "Calls raylib's EndBlendMode."},
+     "Ends the blend mode: raylib's EndBlendMode.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    RuntimeError: \"raylib function EndBlendMode is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"begin_texture_mode", py_begin_texture_mode, FunctionKind::Module, "(target)", "None",
-     "Starts drawing into the render texture `target` (attributes id, texture, depth)."},
+     "Starts drawing into a render texture: raylib's BeginTextureMode.\n"
+     "\n"
+     "Args:\n"
+     "    target: a render texture of the raylib binding (id, texture, depth; the last two "
+     "textures).\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
+     "convert (see the conversions in the module documentation); nothing is called.\n"
+     "    RuntimeError: \"raylib function BeginTextureMode is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"end_texture_mode", py_end_texture_mode, FunctionKind::Module, "()", "None",
-     "Calls raylib's EndTextureMode."},
+     "Ends drawing into the render texture: raylib's EndTextureMode.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    RuntimeError: \"raylib function EndTextureMode is not bound: call "
+     "init_raylib_pointers first\".\n"},
 };
 
 } // namespace

@@ -91,9 +91,27 @@ PyObject* py_init_raylib_pointers(PyObject*, PyObject* const* args, Py_ssize_t n
 
 constexpr FunctionDef kTableFunctions[] = {
     {"init_raylib_pointers", py_init_raylib_pointers, FunctionKind::Module, "(pointers)", "None",
-     "Stores the raylib function addresses found in `pointers` (a dict of raylib function name "
-     "to integer address) in the bridge's entry table; absent keys keep their slots, 0 makes a "
-     "slot null again."},
+     "Stores raylib function addresses in the bridge's entry table.\n"
+     "\n"
+     "The fourteen keys are DrawTextureRec, DrawTexturePro, BeginBlendMode, EndBlendMode, "
+     "BeginTextureMode, EndTextureMode, ClearBackground, BeginShaderMode, EndShaderMode, "
+     "SetShaderValue, GetShaderLocation, BeginDrawing, EndDrawing and SetShaderValueV, walked "
+     "in that order. A key that is absent keeps its slot, 0 makes a slot null again, other keys "
+     "are ignored, so the table may be filled by several calls. Each address must be that "
+     "raylib function, with raylib's prototype.\n"
+     "\n"
+     "Args:\n"
+     "    pointers: exactly a dict of raylib function name to address (an int, or an object "
+     "with __int__).\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: \"'NoneType' object is not iterable\" for None; pointers is not a dict (a "
+     "subclass included); an address without an integer conversion.\n"
+     "    OverflowError: \"can't convert negative value to size_t\" for a negative address. The "
+     "slots stored before a failing key keep their new values.\n"},
 };
 
 } // namespace

@@ -189,8 +189,30 @@ PyModuleDef_Slot module_slots[] = QM_MODULE_SLOTS(exec_module);
 PyModuleDef module_def = {
     PyModuleDef_HEAD_INIT,
     "quelm_raylib",
-    "The toolkit's drawing bridge into raylib, through function addresses handed over by "
-    "init_raylib_pointers.",
+    "The toolkit's drawing bridge into raylib.\n"
+    "\n"
+    "raylib is never linked: init_raylib_pointers stores the addresses of fourteen raylib "
+    "functions in the bridge's entry table, and every other function converts its arguments "
+    "into raylib's by-value records and makes one call through that table. A function whose "
+    "slot is null raises RuntimeError \"raylib function <Name> is not bound: call "
+    "init_raylib_pointers first\" once its arguments have converted, and calls nothing.\n"
+    "\n"
+    "Conversions; when one fails, the exception propagates and raylib is not called:\n"
+    "\n"
+    "- Textures, render textures and shaders of the plain functions are objects of the "
+    "toolkit's raylib binding, read through their attributes (id, width, height, mipmaps, "
+    "format; id, texture, depth; id, locs). A missing attribute raises AttributeError. An id "
+    "must fit an unsigned int, the other integers an int and locs an unsigned 64-bit address "
+    "(OverflowError otherwise, TypeError \"an integer is required\" without __int__).\n"
+    "- Colours are (r, g, b) or (r, g, b, a) tuples whose items are truncated to integers "
+    "keeping their low 8 bits, alpha 255 when absent; a QmRect used as a colour gives "
+    "(x, y, w, h) the same way.\n"
+    "- Rectangles (x, y, width, height), positions (x, y) and shader vectors are tuples of "
+    "numbers, narrowed to 32-bit floats. Drawing positions taken from a QmVector2 are offset "
+    "by 0.01; shader values are not.\n"
+    "- A tuple parameter takes exactly a tuple (\"Argument 'color' has incorrect type (expected "
+    "tuple, got list)\"). None where a tuple, QmRect or QmShader is read raises TypeError, a "
+    "tuple with too few items IndexError \"tuple index out of range\".\n",
     0,
     nullptr,
     module_slots,

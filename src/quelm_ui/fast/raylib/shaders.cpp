@@ -515,48 +515,312 @@ PyObject* py_set_qmshader_value_float_v(PyObject*, PyObject* const* args, Py_ssi
 
 constexpr FunctionDef kShaderFunctions[] = {
     {"begin_shader_mode", py_begin_shader_mode, FunctionKind::Module, "(shader)", "None",
-     "Starts drawing with the binding shader `shader` (attributes id, locs)."},
+     "Starts drawing with a shader: raylib's BeginShaderMode.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a shader of the raylib binding (attributes id and locs).\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
+     "not convert (see the conversions in the module documentation); nothing is "
+     "called.\n"
+     "    RuntimeError: \"raylib function BeginShaderMode is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"end_shader_mode", py_end_shader_mode, FunctionKind::Module, "()", "None",
-     "Calls raylib's EndShaderMode."},
+     "Ends the shader mode of either shader family: raylib's EndShaderMode.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    RuntimeError: \"raylib function EndShaderMode is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"get_shader_location", py_get_shader_location, FunctionKind::Module, "(shader, name)", "int",
-     "The location of the uniform `name` in the binding shader `shader`; -1 when raylib does not "
-     "know it."},
+     "The location of a uniform in a binding shader: raylib's GetShaderLocation.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a shader of the raylib binding (attributes id and locs).\n"
+     "    name: the uniform's name, a str (encoded as UTF-8; raylib reads it up to "
+     "the first NUL).\n"
+     "\n"
+     "Returns:\n"
+     "    int: the location, -1 when raylib does not know the name.\n"
+     "\n"
+     "Raises:\n"
+     "    AttributeError: \"'NoneType' object has no attribute 'encode'\" for a "
+     "name of None.\n"
+     "    UnicodeEncodeError: a name that UTF-8 cannot encode (a lone surrogate).\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
+     "not convert (see the conversions in the module documentation); nothing is "
+     "called.\n"
+     "    RuntimeError: \"raylib function GetShaderLocation is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"get_qmshader_location", py_get_qmshader_location, FunctionKind::Module, "(shader, name)",
-     "int", "The location of the uniform `name` in the QmShader `shader`; -1 when unknown."},
+     "int",
+     "The location of a uniform in a QmShader: raylib's GetShaderLocation.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a QmShader.\n"
+     "    name: the uniform's name, a str (encoded as UTF-8; raylib reads it up to "
+     "the first NUL).\n"
+     "\n"
+     "Returns:\n"
+     "    int: the location, -1 when raylib does not know the name.\n"
+     "\n"
+     "Raises:\n"
+     "    AttributeError: \"'NoneType' object has no attribute 'encode'\" for a "
+     "name of None.\n"
+     "    UnicodeEncodeError: a name that UTF-8 cannot encode (a lone surrogate).\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
+     "not convert (see the conversions in the module documentation); nothing is "
+     "called.\n"
+     "    RuntimeError: \"raylib function GetShaderLocation is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"set_shader_value", py_set_shader_value, FunctionKind::Module,
      "(shader, loc_index, value, uniform_type)", "None",
-     "Sets a uniform from up to four items of `value`: floats for uniform types 0-3, integers "
-     "otherwise."},
+     "Sets a uniform from up to four items of a tuple: raylib's SetShaderValue.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a shader of the raylib binding (attributes id and locs).\n"
+     "    loc_index: the uniform location, a 32-bit signed integer.\n"
+     "    value: a tuple; its first four items at most are packed.\n"
+     "    uniform_type: raylib's uniform type number: 0 to 3 pack floats, any other "
+     "value integers (an item needs __index__; its low 32 bits are kept).\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
+     "not convert (see the conversions in the module documentation); nothing is "
+     "called.\n"
+     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"set_qmshader_value", py_set_qmshader_value, FunctionKind::Module,
-     "(shader, loc_index, value, uniform_type)", "None", "set_shader_value for a QmShader."},
+     "(shader, loc_index, value, uniform_type)", "None",
+     "set_shader_value for a QmShader.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a QmShader.\n"
+     "    loc_index: the uniform location, a 32-bit signed integer.\n"
+     "    value: a tuple; its first four items at most are packed.\n"
+     "    uniform_type: raylib's uniform type number: 0 to 3 pack floats, any other "
+     "value integers (an item needs __index__; its low 32 bits are kept).\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
+     "not convert (see the conversions in the module documentation); nothing is "
+     "called.\n"
+     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"set_shader_value_float", py_set_shader_value_float, FunctionKind::Module,
-     "(shader, loc_index, value)", "None", "Sets a float uniform (type 0)."},
+     "(shader, loc_index, value)", "None",
+     "Sets a float uniform (uniform type 0).\n"
+     "\n"
+     "Args:\n"
+     "    shader: a shader of the raylib binding (attributes id and locs).\n"
+     "    loc_index: the uniform location, a 32-bit signed integer.\n"
+     "    value: a number, narrowed to a 32-bit float.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
+     "not convert (see the conversions in the module documentation); nothing is "
+     "called.\n"
+     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"set_qmshader_value_float", py_set_qmshader_value_float, FunctionKind::Module,
-     "(shader, loc_index, value)", "None", "Sets a float uniform (type 0) of a QmShader."},
+     "(shader, loc_index, value)", "None",
+     "Sets a float uniform (uniform type 0) of a QmShader.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a QmShader.\n"
+     "    loc_index: the uniform location, a 32-bit signed integer.\n"
+     "    value: a number, narrowed to a 32-bit float.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
+     "not convert (see the conversions in the module documentation); nothing is "
+     "called.\n"
+     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"set_qmshader_value_int", py_set_qmshader_value_int, FunctionKind::Module,
-     "(shader, loc_index, value)", "None", "Sets an int uniform (type 4) of a QmShader."},
+     "(shader, loc_index, value)", "None",
+     "Sets an int uniform (uniform type 4) of a QmShader.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a QmShader.\n"
+     "    loc_index: the uniform location, a 32-bit signed integer.\n"
+     "    value: a 32-bit signed integer.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
+     "not convert (see the conversions in the module documentation); nothing is "
+     "called.\n"
+     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"set_shader_value_vec2_qmvec", py_set_shader_value_vec2_qmvec, FunctionKind::Module,
-     "(shader, loc_index, value)", "None", "Sets a vec2 uniform (type 1) from a QmVector2."},
+     "(shader, loc_index, value)", "None",
+     "Sets a vec2 uniform (uniform type 1) from a QmVector2.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a shader of the raylib binding (attributes id and locs).\n"
+     "    loc_index: the uniform location, a 32-bit signed integer.\n"
+     "    value: a QmVector2; x and y are read as attributes, with no offset.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
+     "not convert (see the conversions in the module documentation); nothing is "
+     "called.\n"
+     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"set_qmshader_value_vec2_qmvec", py_set_qmshader_value_vec2_qmvec, FunctionKind::Module,
      "(shader, loc_index, value)", "None",
-     "Sets a vec2 uniform (type 1) of a QmShader from a QmVector2."},
+     "Sets a vec2 uniform (uniform type 1) of a QmShader from a QmVector2.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a QmShader.\n"
+     "    loc_index: the uniform location, a 32-bit signed integer.\n"
+     "    value: a QmVector2; x and y are read as attributes, with no offset.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
+     "not convert (see the conversions in the module documentation); nothing is "
+     "called.\n"
+     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"set_shader_value_vec2_tuple", py_set_shader_value_vec2_tuple, FunctionKind::Module,
-     "(shader, loc_index, value)", "None", "Sets a vec2 uniform (type 1) from a tuple."},
+     "(shader, loc_index, value)", "None",
+     "Sets a vec2 uniform (uniform type 1) from a tuple.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a shader of the raylib binding (attributes id and locs).\n"
+     "    loc_index: the uniform location, a 32-bit signed integer.\n"
+     "    value: an (x, y) tuple; further items are ignored.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
+     "not convert (see the conversions in the module documentation); nothing is "
+     "called.\n"
+     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"set_qmshader_value_vec2_tuple", py_set_qmshader_value_vec2_tuple, FunctionKind::Module,
      "(shader, loc_index, value)", "None",
-     "Sets a vec2 uniform (type 1) of a QmShader from a tuple."},
+     "Sets a vec2 uniform (uniform type 1) of a QmShader from a tuple.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a QmShader.\n"
+     "    loc_index: the uniform location, a 32-bit signed integer.\n"
+     "    value: an (x, y) tuple; further items are ignored.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
+     "not convert (see the conversions in the module documentation); nothing is "
+     "called.\n"
+     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"set_shader_value_vec4_tuple", py_set_shader_value_vec4_tuple, FunctionKind::Module,
-     "(shader, loc_index, value)", "None", "Sets a vec4 uniform (type 3) from a tuple."},
+     "(shader, loc_index, value)", "None",
+     "Sets a vec4 uniform (uniform type 3) from a tuple.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a shader of the raylib binding (attributes id and locs).\n"
+     "    loc_index: the uniform location, a 32-bit signed integer.\n"
+     "    value: an (x, y, z, w) tuple; further items are ignored.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
+     "not convert (see the conversions in the module documentation); nothing is "
+     "called.\n"
+     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"set_qmshader_value_vec4_tuple", py_set_qmshader_value_vec4_tuple, FunctionKind::Module,
      "(shader, loc_index, value)", "None",
-     "Sets a vec4 uniform (type 3) of a QmShader from a tuple."},
+     "Sets a vec4 uniform (uniform type 3) of a QmShader from a tuple.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a QmShader.\n"
+     "    loc_index: the uniform location, a 32-bit signed integer.\n"
+     "    value: an (x, y, z, w) tuple; further items are ignored.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
+     "not convert (see the conversions in the module documentation); nothing is "
+     "called.\n"
+     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"set_qmshader_value_vec4_v", py_set_qmshader_value_vec4_v, FunctionKind::Module,
      "(shader, loc_index, values)", "None",
-     "Sets a vec4 array uniform of a QmShader from an iterable of mappings with keys x, y, z, "
-     "w."},
+     "Sets a vec4 array uniform of a QmShader: raylib's SetShaderValueV, uniform type 3.\n"
+     "\n"
+     "An empty iterable calls nothing.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a QmShader.\n"
+     "    loc_index: the uniform location, a 32-bit signed integer.\n"
+     "    values: an iterable of mappings, each with the keys \"x\", \"y\", \"z\" and "
+     "\"w\" (looked up in that order, then converted to 32-bit floats).\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: \"Expected a mapping, got <type>\" for an element that is not a "
+     "mapping; a value that does not convert.\n"
+     "    ValueError: \"No value specified for struct attribute 'z'\" for a mapping "
+     "without the key 'z' (likewise for the others).\n"
+     "    RuntimeError: \"raylib function SetShaderValueV is not bound: call "
+     "init_raylib_pointers first\".\n"},
     {"set_qmshader_value_float_v", py_set_qmshader_value_float_v, FunctionKind::Module,
      "(shader, loc_index, values)", "None",
-     "Sets a float array uniform of a QmShader from an iterable of numbers."},
+     "Sets a float array uniform of a QmShader: raylib's SetShaderValueV, uniform type 0.\n"
+     "\n"
+     "An empty iterable calls nothing.\n"
+     "\n"
+     "Args:\n"
+     "    shader: a QmShader.\n"
+     "    loc_index: the uniform location, a 32-bit signed integer.\n"
+     "    values: an iterable of numbers, each narrowed to a 32-bit float.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: an element that is not a number.\n"
+     "    RuntimeError: \"raylib function SetShaderValueV is not bound: call "
+     "init_raylib_pointers first\".\n"},
 };
 
 } // namespace

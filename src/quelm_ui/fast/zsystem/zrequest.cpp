@@ -289,31 +289,95 @@ PyObject* py_unpickle(PyObject*, PyObject* const* args, Py_ssize_t nargs,
 
 constexpr FunctionDef kRequestFunctions[] = {
     {"__reduce__", py_reduce, FunctionKind::Method, "($self, /)", nullptr,
-     "Helper for pickle: the restore function, its arguments and the state tuple."},
+     "Helper for pickle and copy: the restore function, its arguments and the state.\n"
+     "\n"
+     "The state is a tuple of the seven fields in alphabetical order (_link_ref, the weak "
+     "reference itself, then on_click_func, on_hover_func, on_keyup_abandon_func, on_keyup_func, "
+     "on_scroll_func, on_unhover_func), plus the instance __dict__ of a subclass when it is not "
+     "empty. copy.copy works; pickle.dumps fails on the weak reference in the state.\n"
+     "\n"
+     "Returns:\n"
+     "    tuple: (__pyx_unpickle_ZRequest, (type(self), 0x80e39c8, None), state), or "
+     "(__pyx_unpickle_ZRequest, (type(self), 0x80e39c8, state)) when all seven fields are None "
+     "and there is no dict.\n"},
     {"__setstate__", py_setstate, FunctionKind::Method, "($self, /, __pyx_state)", nullptr,
-     "Helper for pickle: applies a state tuple made by __reduce__."},
+     "Helper for pickle and copy: applies a state tuple made by __reduce__.\n"
+     "\n"
+     "Items 0 to 6 go to the fields in alphabetical order, unchecked (item 0 is stored as the "
+     "weak reference to the owner); a truthy item 7 updates the instance __dict__.\n"
+     "\n"
+     "Args:\n"
+     "    __pyx_state: the state tuple.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: \"cannot pass None into a C function argument that is declared 'not None'\" "
+     "for None; \"Expected tuple, got <type>\" for another type.\n"
+     "    ValueError: \"ZRequest state tuple must hold at least 7 items, got <n>\"; no field "
+     "changes.\n"},
 };
 
 constexpr FunctionDef kUnpickleFunctions[] = {
     {"__pyx_unpickle_ZRequest", py_unpickle, FunctionKind::Module,
      "(__pyx_type, __pyx_checksum, __pyx_state)", nullptr,
-     "Restores a pickled ZRequest of the given type from its state tuple."},
+     "Restores a pickled ZRequest: the restore function that ZRequest.__reduce__ names.\n"
+     "\n"
+     "Makes an instance of __pyx_type through __new__ alone (all fields None, no __init__) and "
+     "applies the state when it is not None.\n"
+     "\n"
+     "Args:\n"
+     "    __pyx_type: ZRequest or a subclass.\n"
+     "    __pyx_checksum: the layout checksum, one of 0x80e39c8, 0x1b44be and 0xfe25af3.\n"
+     "    __pyx_state: the state tuple of __reduce__, or None.\n"
+     "\n"
+     "Returns:\n"
+     "    ZRequest: the restored request.\n"
+     "\n"
+     "Raises:\n"
+     "    pickle.PickleError: another checksum, \"Incompatible checksums (0x1 vs (0x80e39c8, "
+     "0x1b44be, 0xfe25af3) = (_link_ref, on_click_func, on_hover_func, on_keyup_abandon_func, "
+     "on_keyup_func, on_scroll_func, on_unhover_func))\" for 1; no instance is made.\n"
+     "    TypeError: __pyx_state is neither a tuple nor None, or the checksum is not an "
+     "integer.\n"
+     "    ValueError: a state tuple of fewer than seven items.\n"},
 };
 
-#define QM_CALLBACK_FIELD(name)                                                                    \
-    {#name, object_field_get, object_field_set, nullptr,                                           \
-     field_offset<offsetof(ZRequestObject, name)>()}
+#define QM_CALLBACK_FIELD(name, doc)                                                               \
+    {#name, object_field_get, object_field_set, doc, field_offset<offsetof(ZRequestObject, name)>()}
+
+// The dispatcher calls each callback with no arguments, then calls a result that is not None
+// (zsystem's callback protocol); the texts say when.
+#define QM_CALLBACK_DOC(when)                                                                      \
+    "Callback fired " when ".\n\nCalled with no arguments; a result other than None is called "    \
+    "too, with no arguments. Any object is stored (callability is not checked); del stores "       \
+    "None.\n"
 
 constinit PyGetSetDef request_getset[] = {
-    QM_CALLBACK_FIELD(on_hover_func),
-    QM_CALLBACK_FIELD(on_unhover_func),
-    QM_CALLBACK_FIELD(on_click_func),
-    QM_CALLBACK_FIELD(on_scroll_func),
-    QM_CALLBACK_FIELD(on_keyup_func),
-    QM_CALLBACK_FIELD(on_keyup_abandon_func),
+    QM_CALLBACK_FIELD(on_hover_func,
+                      QM_CALLBACK_DOC("when this target becomes the topmost one under the "
+                                      "pointer, while no press is held")),
+    QM_CALLBACK_FIELD(on_unhover_func,
+                      QM_CALLBACK_DOC("when this target stops being the topmost one under the "
+                                      "pointer, while no press is held")),
+    QM_CALLBACK_FIELD(on_click_func,
+                      QM_CALLBACK_DOC("when the mouse button goes down over this target")),
+    QM_CALLBACK_FIELD(
+        on_scroll_func,
+        "Callback fired when the wheel moves while this target is the topmost one.\n\nCalled "
+        "with no arguments; its result is then called with (BindType.Scroll, wheel_down). Any "
+        "object is stored (callability is not checked); del stores None.\n"),
+    QM_CALLBACK_FIELD(on_keyup_func,
+                      QM_CALLBACK_DOC("when the button is released over this target after it "
+                                      "was pressed")),
+    QM_CALLBACK_FIELD(on_keyup_abandon_func,
+                      QM_CALLBACK_DOC("when the button is released anywhere else after this "
+                                      "target was pressed")),
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+#undef QM_CALLBACK_DOC
 #undef QM_CALLBACK_FIELD
 
 constexpr PyTypeObject make_request_type() noexcept {
@@ -323,10 +387,29 @@ constexpr PyTypeObject make_request_type() noexcept {
     type.tp_dealloc = request_dealloc;
     type.tp_flags =
         Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE;
-    type.tp_doc = "ZRequest(link, on_hover_func=None, on_unhover_func=None, on_click_func=None, "
-                  "on_keyup_func=None, on_keyup_abandon_func=None, on_scroll_func=None)\n--\n\n"
-                  "One input target: a weak link to its owner and the callbacks the dispatcher "
-                  "fires for it.";
+    type.tp_doc =
+        "ZRequest(link, on_hover_func=None, on_unhover_func=None, on_click_func=None, "
+        "on_keyup_func=None, on_keyup_abandon_func=None, on_scroll_func=None)\n--\n\n"
+        "One input target: a weak link to its owner and the callbacks the dispatcher fires for "
+        "it.\n"
+        "\n"
+        "The request refers to its owner only through weakref.ref(link) and holds its callbacks "
+        "strongly. A ZSystem holds requests only weakly, so something else (the owner's "
+        "_z_request field) must keep a request alive. Calling __init__ again rebinds all seven "
+        "fields. Python subclasses are allowed.\n"
+        "\n"
+        "Args:\n"
+        "    link: the owner, a QuelmCobject; anything that supports weak references is stored.\n"
+        "    on_hover_func: stored in the property of the same name; so are the five others.\n"
+        "    on_unhover_func: as above.\n"
+        "    on_click_func: as above.\n"
+        "    on_keyup_func: as above.\n"
+        "    on_keyup_abandon_func: as above.\n"
+        "    on_scroll_func: as above.\n"
+        "\n"
+        "Raises:\n"
+        "    TypeError: link cannot be weakly referenced (None, an int, a str, ...); no field "
+        "changes.\n";
     type.tp_traverse = request_traverse;
     type.tp_clear = request_clear;
     type.tp_weaklistoffset = offsetof(ZRequestObject, weakreflist);

@@ -446,33 +446,119 @@ int set_is_dirty(PyObject* self, PyObject* value, void*) noexcept {
 }
 
 constinit PyGetSetDef system_getset[] = {
-    {"last_hovered_request", object_field_get, object_field_set, nullptr,
+    {"last_hovered_request", object_field_get, object_field_set,
+     "The ZRequest that last received a hover, or None; cycle writes it.\n"
+     "\n"
+     "Assignment accepts any object; del stores None.\n",
      field_offset<offsetof(ZSystemObject, last_hovered_request)>()},
-    {"clicked_request", object_field_get, object_field_set, nullptr,
+    {"clicked_request", object_field_get, object_field_set,
+     "The ZRequest pressed and not yet released, or None; cycle writes it.\n"
+     "\n"
+     "While it is set, hover changes wait for the release. Assignment accepts any object; del "
+     "stores None.\n",
      field_offset<offsetof(ZSystemObject, clicked_request)>()},
-    {"live_requests", object_field_get, set_live_requests, nullptr,
+    {"live_requests", object_field_get, set_live_requests,
+     "The live ZRequest objects, one per row of the hit arrays, in row order.\n"
+     "\n"
+     "Reading returns the list itself, not a copy (get_active_requests copies). Assignment "
+     "accepts exactly a list or None, else TypeError \"Expected list, got <type>\"; del stores "
+     "None. The next rebuild replaces it; until then a list whose length differs from the row "
+     "count makes the hit test find nothing.\n",
      field_offset<offsetof(ZSystemObject, live_requests)>()},
-    {"is_dirty", get_is_dirty, set_is_dirty, nullptr, nullptr},
+    {"is_dirty", get_is_dirty, set_is_dirty,
+     "True when the hit arrays may no longer match the registry.\n"
+     "\n"
+     "add, mark_dirty and a hit on a request whose owner has gone set it; the successful rebuild "
+     "at the start of cycle or get_active_requests clears it. Assignment stores the value's "
+     "truth value; deleting raises NotImplementedError \"__del__\".\n",
+     nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 constexpr FunctionDef kSystemFunctions[] = {
     {"add", py_add, FunctionKind::Method, "($self, /, z_request)", nullptr,
-     "Registers an input request (held by weak reference) and marks the dispatcher dirty."},
+     "Registers an input request and marks the dispatcher dirty.\n"
+     "\n"
+     "The registry holds weakref.ref(z_request). Nothing is checked or rebuilt here: a request "
+     "added twice gets two rows, and a request leaves the registry at the first rebuild after it "
+     "or its owner is gone, or its owner is marked dead.\n"
+     "\n"
+     "Args:\n"
+     "    z_request: a ZRequest (or subclass).\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: z_request is not a ZRequest, or None (which cannot be weakly "
+     "referenced).\n"},
     {"mark_dirty", py_mark_dirty, FunctionKind::Method, "($self, /)", nullptr,
-     "Marks the hit arrays for a rebuild before their next use."},
+     "Marks the dispatcher dirty: the hit arrays are rebuilt before their next use.\n"
+     "\n"
+     "Owners that move, resize or change their z call it; nothing else notices.\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"},
     {"get_active_requests", py_get_active_requests, FunctionKind::Method, "($self, /)", nullptr,
-     "A new list of the live requests in row order, rebuilding first when dirty."},
+     "The live requests, one per row of the hit arrays, as a new list.\n"
+     "\n"
+     "Rebuilds the hit arrays first when the dispatcher is dirty; changing the list does not "
+     "affect the dispatcher.\n"
+     "\n"
+     "Returns:\n"
+     "    list: the live ZRequest objects in row order.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: an owner that is not a QuelmCobject, a z value without an integer "
+     "conversion (\"an integer is required\"), or live_requests set to None (\"'NoneType' object "
+     "is not iterable\").\n"
+     "    OverflowError: a z value outside the 32-bit range.\n"
+     "    Exception: whatever an owner's get_qmrect or get_param_strict raises. A failed rebuild "
+     "changes nothing and leaves the dispatcher dirty.\n"},
     {"cycle", py_cycle, FunctionKind::Method,
      "($self, /, mouse_pos, mouse_down, mouse_up, any_wheel, wheel_down)", nullptr,
-     "One frame of input: hit test, then scroll, hover, click and release callbacks."},
+     "One frame of input: hit test, then scroll, hover, click and release callbacks.\n"
+     "\n"
+     "Rebuilds the hit arrays when dirty, then finds the topmost live target under the pointer: "
+     "the row with the largest z whose rectangle holds the pointer truncated toward zero "
+     "(x <= px < x + w, y <= py < y + h; the earlier row wins a tie). Then, in this order: scroll "
+     "on that target when any_wheel; unhover on the previous and hover on the new target when "
+     "the target changed and no press is held; click when mouse_down over a target; key-up (over "
+     "the pressed target) or key-up-abandon (elsewhere) on the pressed target when mouse_up.\n"
+     "\n"
+     "Args:\n"
+     "    mouse_pos: the pointer position, a QmVector2.\n"
+     "    mouse_down: the button went down this frame (truth value).\n"
+     "    mouse_up: the button went up this frame (truth value).\n"
+     "    any_wheel: the wheel moved this frame (truth value).\n"
+     "    wheel_down: the wheel moved downwards (truth value).\n"
+     "\n"
+     "Returns:\n"
+     "    None.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: mouse_pos is not a QmVector2 (None only fails once a target is "
+     "registered, with AttributeError), or an owner is not a QuelmCobject.\n"
+     "    OverflowError: \"value too large to convert to int\" for a coordinate outside the "
+     "32-bit range.\n"
+     "    Exception: whatever a callback or the rebuild raises ends the cycle; what was done "
+     "before it stays done.\n"},
 };
 
 constexpr FunctionDef kPickleFunctions[] = {
     {"__reduce__", py_reduce, FunctionKind::Method, "($self, /)", nullptr,
-     "Refuses pickling: a dispatcher cannot be pickled or copied."},
+     "Refuses pickling: a dispatcher can be neither pickled nor copied.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: always, \"no default __reduce__ due to non-trivial __cinit__\".\n"},
     {"__setstate__", py_setstate, FunctionKind::Method, "($self, /, __pyx_state)", nullptr,
-     "Refuses pickling: a dispatcher cannot be pickled or copied."},
+     "Refuses pickling, as __reduce__ does.\n"
+     "\n"
+     "Args:\n"
+     "    __pyx_state: required; not used.\n"
+     "\n"
+     "Raises:\n"
+     "    TypeError: always, with the message of __reduce__.\n"},
 };
 
 constexpr PyTypeObject make_system_type() noexcept {
@@ -482,8 +568,15 @@ constexpr PyTypeObject make_system_type() noexcept {
     type.tp_dealloc = system_dealloc;
     type.tp_flags =
         Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC | Py_TPFLAGS_IMMUTABLETYPE;
-    type.tp_doc = "ZSystem(*args, **kwargs)\n--\n\nThe z-ordered input dispatcher: a registry of "
-                  "input requests, their int32 hit arrays and the per-frame input cycle.";
+    type.tp_doc =
+        "ZSystem(*args, **kwargs)\n--\n\n"
+        "The z-ordered input dispatcher: a registry of input requests, their int32 hit arrays "
+        "and the per-frame input cycle.\n"
+        "\n"
+        "The constructor accepts and ignores any arguments. A new dispatcher is dirty and has no "
+        "registered request, empty hit arrays, and no hover or press. Dispatchers cannot be "
+        "pickled or copied. Python subclasses may override add, mark_dirty, get_active_requests "
+        "and cycle; native callers that pass the dispatch flag 0 then reach the override.\n";
     type.tp_traverse = system_traverse;
     type.tp_clear = system_clear;
     type.tp_getset = system_getset;
