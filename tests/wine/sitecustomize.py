@@ -1,4 +1,4 @@
-"""Fills three gaps of Wine 8 (Debian 12's) that the harness would otherwise die on; test harness only.
+"""Fills four gaps of Wine 8 (Debian 12's) that the harness would otherwise die on; test harness only.
 
 The Windows interpreter imports this at start-up: tools/windows.mk puts this folder on PYTHONPATH
 for every Windows program it runs. None of the gaps exists on Windows itself, where this file
@@ -21,6 +21,26 @@ if sys.platform == "win32":
 
     if hasattr(_winapi, "CopyFile2"):
         del _winapi.CopyFile2
+
+# Wine's process creation now and then fails as a whole: the new process dies while Wine starts
+# it, before any of its Windows code runs, and CreateProcess reports ERROR_INTERNAL_ERROR (seen
+# once in CI, in a few thousand starts). Nothing of the child ran, so its start is tried again.
+_ERROR_INTERNAL_ERROR = 1359
+_START_ATTEMPTS = 3
+
+
+def _retry_failed_starts() -> None:
+    create_process = _winapi.CreateProcess
+
+    def create_process_again_if_wine_failed(*args):
+        for attempt in range(1, _START_ATTEMPTS + 1):
+            try:
+                return create_process(*args)
+            except OSError as exc:
+                if exc.winerror != _ERROR_INTERNAL_ERROR or attempt == _START_ATTEMPTS:
+                    raise
+
+    _winapi.CreateProcess = create_process_again_if_wine_failed
 
 # Wine's ucrtbase leaves crealf, cimagf and cimag as stubs that abort the process, and NumPy 2
 # calls them while it imports. Each stub is replaced by the two instructions the function is: a
@@ -64,3 +84,4 @@ def _fill_complex_parts() -> None:
 
 if sys.platform == "win32":
     _fill_complex_parts()
+    _retry_failed_starts()
