@@ -404,11 +404,7 @@ constexpr FunctionDef kDrawingHead[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
-     "convert (see the conversions in the module documentation); nothing is called.\n"
-     "    RuntimeError: \"raylib function DrawTextureRec is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("DrawTextureRec")},
     {"draw_texture_rec_ez", py_draw_texture_rec_ez, FunctionKind::Module,
      "(texture, source_rec, position)", "None",
      "draw_texture_rec with the white tint (255, 255, 255, 255).\n"
@@ -421,11 +417,7 @@ constexpr FunctionDef kDrawingHead[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
-     "convert (see the conversions in the module documentation); nothing is called.\n"
-     "    RuntimeError: \"raylib function DrawTextureRec is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("DrawTextureRec")},
     {"draw_texture_vec", py_draw_texture_vec, FunctionKind::Module,
      "(texture, position, color, flip)", "None",
      "Draws a whole texture at a position, upside down when flip is true: DrawTextureRec with "
@@ -440,11 +432,7 @@ constexpr FunctionDef kDrawingHead[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
-     "convert (see the conversions in the module documentation); nothing is called.\n"
-     "    RuntimeError: \"raylib function DrawTextureRec is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("DrawTextureRec")},
     {"draw_texture_vec_ez", py_draw_texture_vec_ez, FunctionKind::Module,
      "(texture, position, flip)", "None",
      "draw_texture_vec with the white tint (255, 255, 255, 255).\n"
@@ -457,11 +445,7 @@ constexpr FunctionDef kDrawingHead[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
-     "convert (see the conversions in the module documentation); nothing is called.\n"
-     "    RuntimeError: \"raylib function DrawTextureRec is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("DrawTextureRec")},
     {"draw_texture_qmvec", py_draw_texture_qmvec, FunctionKind::Module,
      "(texture, position, color, flip)", "None",
      "Draws a whole texture at a QmVector2 position with a QmRect tint (DrawTextureRec).\n"
@@ -478,11 +462,7 @@ constexpr FunctionDef kDrawingHead[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
-     "convert (see the conversions in the module documentation); nothing is called.\n"
-     "    RuntimeError: \"raylib function DrawTextureRec is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("DrawTextureRec")},
 };
 
 constexpr FunctionDef kDrawingTail[] = {
@@ -504,9 +484,7 @@ constexpr FunctionDef kDrawingTail[] = {
      "Raises:\n"
      "    NameError: \"name '_base_color_qmvec_ez' is not defined\" once it was deleted.\n"
      "    TypeError, IndexError, AttributeError, OverflowError: an argument, or the tint, that "
-     "does not convert; nothing is called.\n"
-     "    RuntimeError: \"raylib function DrawTextureRec is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "does not convert; nothing is called.\n" QM_DOC_RAISES_UNBOUND("DrawTextureRec")},
     {"draw_texture_pro", py_draw_texture_pro, FunctionKind::Module,
      "(texture, source_rec, dest_rec, origin, rotation, color)", "None",
      "Draws a region of a texture scaled into a rectangle and rotated: raylib's "
@@ -523,11 +501,7 @@ constexpr FunctionDef kDrawingTail[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
-     "convert (see the conversions in the module documentation); nothing is called.\n"
-     "    RuntimeError: \"raylib function DrawTexturePro is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("DrawTexturePro")},
     {"clear_background", py_clear_background, FunctionKind::Module, "(color)", "None",
      "Clears the frame with a colour: raylib's ClearBackground.\n"
      "\n"
@@ -537,11 +511,7 @@ constexpr FunctionDef kDrawingTail[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
-     "convert (see the conversions in the module documentation); nothing is called.\n"
-     "    RuntimeError: \"raylib function ClearBackground is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("ClearBackground")},
     {"begin_drawing", py_begin_drawing, FunctionKind::Module, "()", "None",
      "Starts a frame: raylib's BeginDrawing. Pairing it with end_drawing is the caller's "
      "job.\n"
@@ -549,18 +519,14 @@ constexpr FunctionDef kDrawingTail[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    RuntimeError: \"raylib function BeginDrawing is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_UNBOUND("BeginDrawing")},
     {"end_drawing", py_end_drawing, FunctionKind::Module, "()", "None",
      "Ends a frame: raylib's EndDrawing.\n"
      "\n"
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    RuntimeError: \"raylib function EndDrawing is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_UNBOUND("EndDrawing")},
     {"begin_blend_mode", py_begin_blend_mode, FunctionKind::Module, "(mode)", "None",
      "Starts a blend mode: raylib's BeginBlendMode.\n"
      "\n"
@@ -572,18 +538,15 @@ constexpr FunctionDef kDrawingTail[] = {
      "\n"
      "Raises:\n"
      "    TypeError: \"an integer is required\" for a mode without an integer conversion.\n"
-     "    OverflowError: \"value too large to convert to int\".\n"
-     "    RuntimeError: \"raylib function BeginBlendMode is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "    OverflowError: \"value too large to convert to int\".\n" QM_DOC_RAISES_UNBOUND(
+         "BeginBlendMode")},
     {"end_blend_mode", py_end_blend_mode, FunctionKind::Module, "()", "None",
      "Ends the blend mode: raylib's EndBlendMode.\n"
      "\n"
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    RuntimeError: \"raylib function EndBlendMode is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_UNBOUND("EndBlendMode")},
     {"begin_texture_mode", py_begin_texture_mode, FunctionKind::Module, "(target)", "None",
      "Starts drawing into a render texture: raylib's BeginTextureMode.\n"
      "\n"
@@ -594,20 +557,14 @@ constexpr FunctionDef kDrawingTail[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "
-     "convert (see the conversions in the module documentation); nothing is called.\n"
-     "    RuntimeError: \"raylib function BeginTextureMode is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("BeginTextureMode")},
     {"end_texture_mode", py_end_texture_mode, FunctionKind::Module, "()", "None",
      "Ends drawing into the render texture: raylib's EndTextureMode.\n"
      "\n"
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    RuntimeError: \"raylib function EndTextureMode is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_UNBOUND("EndTextureMode")},
 };
 
 } // namespace

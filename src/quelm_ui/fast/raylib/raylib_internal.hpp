@@ -17,6 +17,16 @@
 #include <span>
 #include <vector>
 
+// Lines of "Raises:" that the functions' docstrings share, spliced into their literals: an
+// argument that does not convert, and a call before init_raylib_pointers (the message
+// entry_table.cpp raises for that raylib function).
+#define QM_DOC_RAISES_CONVERSION                                                                   \
+    "    TypeError, IndexError, AttributeError, OverflowError: an argument that does not "         \
+    "convert (see the conversions in the module documentation); nothing is called.\n"
+#define QM_DOC_RAISES_UNBOUND(raylib_name)                                                         \
+    "    RuntimeError: \"raylib function " raylib_name " is not bound: call "                      \
+    "init_raylib_pointers first\".\n"
+
 namespace qm::raylib {
 
 inline constexpr ModuleInfo kModule{"quelm_raylib", "quelm_ui.fast.raylib.quelm_raylib",

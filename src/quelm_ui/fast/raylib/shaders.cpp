@@ -523,21 +523,14 @@ constexpr FunctionDef kShaderFunctions[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
-     "not convert (see the conversions in the module documentation); nothing is "
-     "called.\n"
-     "    RuntimeError: \"raylib function BeginShaderMode is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("BeginShaderMode")},
     {"end_shader_mode", py_end_shader_mode, FunctionKind::Module, "()", "None",
      "Ends the shader mode of either shader family: raylib's EndShaderMode.\n"
      "\n"
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    RuntimeError: \"raylib function EndShaderMode is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_UNBOUND("EndShaderMode")},
     {"get_shader_location", py_get_shader_location, FunctionKind::Module, "(shader, name)", "int",
      "The location of a uniform in a binding shader: raylib's GetShaderLocation.\n"
      "\n"
@@ -552,12 +545,8 @@ constexpr FunctionDef kShaderFunctions[] = {
      "Raises:\n"
      "    AttributeError: \"'NoneType' object has no attribute 'encode'\" for a "
      "name of None.\n"
-     "    UnicodeEncodeError: a name that UTF-8 cannot encode (a lone surrogate).\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
-     "not convert (see the conversions in the module documentation); nothing is "
-     "called.\n"
-     "    RuntimeError: \"raylib function GetShaderLocation is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "    UnicodeEncodeError: a name that UTF-8 cannot encode (a lone "
+     "surrogate).\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("GetShaderLocation")},
     {"get_qmshader_location", py_get_qmshader_location, FunctionKind::Module, "(shader, name)",
      "int",
      "The location of a uniform in a QmShader: raylib's GetShaderLocation.\n"
@@ -573,12 +562,8 @@ constexpr FunctionDef kShaderFunctions[] = {
      "Raises:\n"
      "    AttributeError: \"'NoneType' object has no attribute 'encode'\" for a "
      "name of None.\n"
-     "    UnicodeEncodeError: a name that UTF-8 cannot encode (a lone surrogate).\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
-     "not convert (see the conversions in the module documentation); nothing is "
-     "called.\n"
-     "    RuntimeError: \"raylib function GetShaderLocation is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "    UnicodeEncodeError: a name that UTF-8 cannot encode (a lone "
+     "surrogate).\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("GetShaderLocation")},
     {"set_shader_value", py_set_shader_value, FunctionKind::Module,
      "(shader, loc_index, value, uniform_type)", "None",
      "Sets a uniform from up to four items of a tuple: raylib's SetShaderValue.\n"
@@ -593,12 +578,7 @@ constexpr FunctionDef kShaderFunctions[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
-     "not convert (see the conversions in the module documentation); nothing is "
-     "called.\n"
-     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("SetShaderValue")},
     {"set_qmshader_value", py_set_qmshader_value, FunctionKind::Module,
      "(shader, loc_index, value, uniform_type)", "None",
      "set_shader_value for a QmShader.\n"
@@ -613,12 +593,7 @@ constexpr FunctionDef kShaderFunctions[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
-     "not convert (see the conversions in the module documentation); nothing is "
-     "called.\n"
-     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("SetShaderValue")},
     {"set_shader_value_float", py_set_shader_value_float, FunctionKind::Module,
      "(shader, loc_index, value)", "None",
      "Sets a float uniform (uniform type 0).\n"
@@ -631,12 +606,7 @@ constexpr FunctionDef kShaderFunctions[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
-     "not convert (see the conversions in the module documentation); nothing is "
-     "called.\n"
-     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("SetShaderValue")},
     {"set_qmshader_value_float", py_set_qmshader_value_float, FunctionKind::Module,
      "(shader, loc_index, value)", "None",
      "Sets a float uniform (uniform type 0) of a QmShader.\n"
@@ -649,12 +619,7 @@ constexpr FunctionDef kShaderFunctions[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
-     "not convert (see the conversions in the module documentation); nothing is "
-     "called.\n"
-     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("SetShaderValue")},
     {"set_qmshader_value_int", py_set_qmshader_value_int, FunctionKind::Module,
      "(shader, loc_index, value)", "None",
      "Sets an int uniform (uniform type 4) of a QmShader.\n"
@@ -667,12 +632,7 @@ constexpr FunctionDef kShaderFunctions[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
-     "not convert (see the conversions in the module documentation); nothing is "
-     "called.\n"
-     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("SetShaderValue")},
     {"set_shader_value_vec2_qmvec", py_set_shader_value_vec2_qmvec, FunctionKind::Module,
      "(shader, loc_index, value)", "None",
      "Sets a vec2 uniform (uniform type 1) from a QmVector2.\n"
@@ -685,12 +645,7 @@ constexpr FunctionDef kShaderFunctions[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
-     "not convert (see the conversions in the module documentation); nothing is "
-     "called.\n"
-     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("SetShaderValue")},
     {"set_qmshader_value_vec2_qmvec", py_set_qmshader_value_vec2_qmvec, FunctionKind::Module,
      "(shader, loc_index, value)", "None",
      "Sets a vec2 uniform (uniform type 1) of a QmShader from a QmVector2.\n"
@@ -703,12 +658,7 @@ constexpr FunctionDef kShaderFunctions[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
-     "not convert (see the conversions in the module documentation); nothing is "
-     "called.\n"
-     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("SetShaderValue")},
     {"set_shader_value_vec2_tuple", py_set_shader_value_vec2_tuple, FunctionKind::Module,
      "(shader, loc_index, value)", "None",
      "Sets a vec2 uniform (uniform type 1) from a tuple.\n"
@@ -721,12 +671,7 @@ constexpr FunctionDef kShaderFunctions[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
-     "not convert (see the conversions in the module documentation); nothing is "
-     "called.\n"
-     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("SetShaderValue")},
     {"set_qmshader_value_vec2_tuple", py_set_qmshader_value_vec2_tuple, FunctionKind::Module,
      "(shader, loc_index, value)", "None",
      "Sets a vec2 uniform (uniform type 1) of a QmShader from a tuple.\n"
@@ -739,12 +684,7 @@ constexpr FunctionDef kShaderFunctions[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
-     "not convert (see the conversions in the module documentation); nothing is "
-     "called.\n"
-     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("SetShaderValue")},
     {"set_shader_value_vec4_tuple", py_set_shader_value_vec4_tuple, FunctionKind::Module,
      "(shader, loc_index, value)", "None",
      "Sets a vec4 uniform (uniform type 3) from a tuple.\n"
@@ -757,12 +697,7 @@ constexpr FunctionDef kShaderFunctions[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
-     "not convert (see the conversions in the module documentation); nothing is "
-     "called.\n"
-     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("SetShaderValue")},
     {"set_qmshader_value_vec4_tuple", py_set_qmshader_value_vec4_tuple, FunctionKind::Module,
      "(shader, loc_index, value)", "None",
      "Sets a vec4 uniform (uniform type 3) of a QmShader from a tuple.\n"
@@ -775,12 +710,7 @@ constexpr FunctionDef kShaderFunctions[] = {
      "Returns:\n"
      "    None.\n"
      "\n"
-     "Raises:\n"
-     "    TypeError, IndexError, AttributeError, OverflowError: an argument that does "
-     "not convert (see the conversions in the module documentation); nothing is "
-     "called.\n"
-     "    RuntimeError: \"raylib function SetShaderValue is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "Raises:\n" QM_DOC_RAISES_CONVERSION QM_DOC_RAISES_UNBOUND("SetShaderValue")},
     {"set_qmshader_value_vec4_v", py_set_qmshader_value_vec4_v, FunctionKind::Module,
      "(shader, loc_index, values)", "None",
      "Sets a vec4 array uniform of a QmShader: raylib's SetShaderValueV, uniform type 3.\n"
@@ -800,9 +730,7 @@ constexpr FunctionDef kShaderFunctions[] = {
      "    TypeError: \"Expected a mapping, got <type>\" for an element that is not a "
      "mapping; a value that does not convert.\n"
      "    ValueError: \"No value specified for struct attribute 'z'\" for a mapping "
-     "without the key 'z' (likewise for the others).\n"
-     "    RuntimeError: \"raylib function SetShaderValueV is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "without the key 'z' (likewise for the others).\n" QM_DOC_RAISES_UNBOUND("SetShaderValueV")},
     {"set_qmshader_value_float_v", py_set_qmshader_value_float_v, FunctionKind::Module,
      "(shader, loc_index, values)", "None",
      "Sets a float array uniform of a QmShader: raylib's SetShaderValueV, uniform type 0.\n"
@@ -818,9 +746,7 @@ constexpr FunctionDef kShaderFunctions[] = {
      "    None.\n"
      "\n"
      "Raises:\n"
-     "    TypeError: an element that is not a number.\n"
-     "    RuntimeError: \"raylib function SetShaderValueV is not bound: call "
-     "init_raylib_pointers first\".\n"},
+     "    TypeError: an element that is not a number.\n" QM_DOC_RAISES_UNBOUND("SetShaderValueV")},
 };
 
 } // namespace
